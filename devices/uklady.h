@@ -1,0 +1,40 @@
+// The device catalogue: the twelve supported microcontrollers, as data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace ostrel {
+
+struct Uklad {
+  const char* nazwa;                // item text of the device box, byte for byte (UTF-8)
+  std::uint16_t rozmiar_flash;      // flash size in transfer units (bytes, or words when paired)
+  std::uint16_t rozmiar_eeprom;     // EEPROM bytes; 0 = no EEPROM for this program
+  std::uint8_t adresowanie_bajtowe; // 1: byte-addressed flash transfers; 0: paired (words)
+  std::uint8_t kod_ukladu;          // device code sent after 'T'; 12, 134 or AVR codes
+  bool grupa_eeprom;                // the main window's EEPROM group enabled
+  int liczba_trybow;                // entries of the lock-mode list: 4 ("Tryb 0".."3") or 3
+  const char* checkbox1;            // caption of the first fuse box (may be empty or " ")
+  const char* checkbox2;            // caption of the second fuse box (may be empty or " ")
+
+  // Bytes a full flash read yields.
+  constexpr unsigned bajty_flash() const {
+    return adresowanie_bajtowe ? rozmiar_flash : 2u * rozmiar_flash;
+  }
+};
+
+inline constexpr int kLiczbaUkladow = 12;
+
+// In the device box's order. Sizes are the parts' real memories.
+extern const std::array<Uklad, kLiczbaUkladow> kUklady;
+
+// The start-up default (AT89C2051) when no settings restore a device.
+inline constexpr int kUkladDomyslny = 4;
+
+// Finds a row by its item text, matched without case, without a leading full stop and
+// without a trailing " /NN" suffix ("at90s8515", ".AT90S2313", "AT90S8515 /35" all match).
+// Returns the index or -1.
+int znajdz_uklad(std::string_view nazwa);
+
+}  // namespace ostrel

@@ -1,0 +1,96 @@
+// The narrow operating-system interface of the serial component. Everything the
+// component needs from the platform goes through here, so a Win32 implementation can
+// stand beside the POSIX one without touching the component.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace ostrel {
+
+// The 28-byte device control block the component fills (the layout of Win32's DCB).
+struct BlokDCB {
+  std::uint32_t DCBlength = 0;
+  std::uint32_t BaudRate = 0;
+  std::uint32_t Flags = 0;  // fBinary 0x1, DTR enable 0x10, RTS enable 0x1000,
+                            // RTS/CTS handshake 0x2004, XON/XOFF 0x300
+  std::uint16_t wReserved = 0;
+  std::uint16_t XonLim = 0;
+  std::uint16_t XoffLim = 0;
+  std::uint8_t ByteSize = 0;
+  std::uint8_t Parity = 0;
+  std::uint8_t StopBits = 0;
+  char XonChar = 0;
+  char XoffChar = 0;
+  char ErrorChar = 0;
+  char EofChar = 0;
+  char EvtChar = 0;
+  std::uint16_t wReserved1 = 0;
+};
+static_assert(sizeof(BlokDCB) == 28);
+
+struct CzasyPortu {  // COMMTIMEOUTS, in ms
+  std::uint32_t ReadIntervalTimeout = 0;
+  std::uint32_t ReadTotalTimeoutMultiplier = 0;
+  std::uint32_t ReadTotalTimeoutConstant = 0;
+  std::uint32_t WriteTotalTimeoutMultiplier = 0;
+  std::uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+struct WersjaSystemu {
+  std::uint32_t PlatformId = 0;  // 0 W32S, 1 W95, 2 WNT
+  std::uint32_t MajorVersion = 0;
+  std::uint32_t MinorVersion = 0;
+};
+
+// Handles are positive integers; kNieprawidlowyUchwyt (-1) is the failed open.
+using Uchwyt = std::int32_t;
+inline constexpr Uchwyt kNieprawidlowyUchwyt = -1;
+
+class PlatformaSzeregowa {
+ public:
+  virtual ~PlatformaSzeregowa() = default;
+  // Device name as the component formats it ("\\.\COM3"). Exclusive, read/write.
+  virtual Uchwyt otworz(const std::string& nazwa) = 0;
+  virtual bool ustaw_stan(Uchwyt h, const BlokDCB& dcb) = 0;
+  virtual bool ustaw_kolejki(Uchwyt h, std::uint32_t we, std::uint32_t wy) = 0;
+  virtual bool ustaw_czasy(Uchwyt h, const CzasyPortu& czasy) = 0;
+  // Mask: 1 transmit-abort, 2 receive-abort, 4 transmit-clear, 8 receive-clear.
+  virtual bool oczysc(Uchwyt h, std::uint32_t maska) = 0;
+  // Combined error-and-status query: input and output queue counts.
+  virtual bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy) = 0;
+  // Modem status bits: 0x10 CTS, 0x20 DSR, 0x40 RING, 0x80 RLSD.
+  virtual bool linie_modemu(Uchwyt h, std::uint32_t& bity) = 0;
+  // Returns false on error; `przeczytane`/`zapisane` receive the count moved.
+  virtual bool czytaj(Uchwyt h, void* bufor, std::uint32_t n, std::uint32_t& przeczytane) = 0;
+  virtual bool pisz(Uchwyt h, const void* dane, std::uint32_t n, std::uint32_t& zapisane) = 0;
+  virtual bool zamknij(Uchwyt h) = 0;
+  // 32-bit millisecond tick counter; all elapsed-time arithmetic is modulo 2^32.
+  virtual std::uint32_t licznik_ms() = 0;
+  virtual bool wersja(WersjaSystemu& w) = 0;
+};
+
+// The platform used by the programs: POSIX termios.
+std::unique_ptr<PlatformaSzeregowa> utworz_platforme_posix();
+
+// The periodic callback that replaces the original's hidden timer window. The owner
+// of the component supplies it: a Qt timer in the GUI, a small loop in the CLI and tests.
+// Ticks must run on the owner's thread.
+class TimerPollingu {
+ public:
+  virtual ~TimerPollingu() = default;
+  virtual void start(std::uint16_t okres_ms) = 0;  // (re)start with this period
+  virtual void stop() = 0;
+  // The component installs its tick here; the timer calls it every period while started.
+  void ustaw_obsluge(std::function<void()> f) { obsluga_ = std::move(f); }
+  void tyknij() {
+    if (obsluga_) obsluga_();
+  }
+
+ private:
+  std::function<void()> obsluga_;
+};
+
+}  // namespace ostrel
