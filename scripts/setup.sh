@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on a fresh Debian 12 machine.
+set -euo pipefail
+
+PAKIETY=(
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev
+  clang libclang-rt-dev
+  srecord avrdude
+  xvfb xauth x11-utils imagemagick fonts-liberation
+)
+
+brakujace=()
+for p in "${PAKIETY[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    brakujace+=("$p")
+  fi
+done
+
+if ((${#brakujace[@]})); then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "Instaluję: ${brakujace[*]}"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${brakujace[@]}"
+fi
