@@ -9,14 +9,14 @@ namespace ostrel {
 
 // What the main window shows of an operation.
 struct StanOkna {
-  int ProgressBar2 = 0;            // 0..100 (2 after a verification difference)
-  std::string Label1;              // the current file name
+  int ProgressBar2 = 0;                       // 0..100 (2 after a verification difference)
+  std::string Label1;                         // the current file name
   std::string Label2 = std::string(21, ' ');  // erase step / mismatch unit number
   std::string Label3 = std::string(21, ' ');  // programming step
   std::string Label4 = std::string(20, ' ');  // verification step
-  bool GroupBox3 = false;          // EEPROM group enabled
+  bool GroupBox3 = false;                     // EEPROM group enabled
   std::string ComboBox1_text = "AT89C2051";
-  int ComboBox1_index = -1;        // selected device row, -1 none
+  int ComboBox1_index = -1;  // selected device row, -1 none
 };
 
 struct PoleWyboru {

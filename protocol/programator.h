@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 
 #include "hex/strumien.h"
@@ -24,19 +26,49 @@ enum class Wynik {
   nic,               // nothing to do (no EEPROM, unknown code)
 };
 
-// Exit status convention shared by the front ends.
+// Exit status convention shared by the front ends: 0 done, 1 verification difference or
+// HEX error, 2 file or usage error, 3 no programmer or it stopped answering.
 int kod_wyjscia(Wynik w);
+
+// Thrown by the waiting primitives when the programmer stops answering (or the port is
+// closed); the operation entry points catch it, so nothing more is sent.
+class PorzucenieOperacji : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Programator nie odpowiada"; }
+};
+
+inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
+inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
+inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
+
+// Configures a component as the main window's instance: COM3, 19200 baud, 50 ms input
+// time-out, every other property at its default.
+void ustaw_CommPortDriver1(TCommPortDriver& port);
+
+// The signature as the dialog shows it: the bytes in reverse order of reception, two
+// upper-case hex digits and a blank each ("01 91 1E ").
+std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura);
+
+// Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
+int procent(std::size_t p, std::size_t s);
 
 class Programator {
  public:
   Programator(TCommPortDriver& port, Widok& widok);
 
-  // ---- Exchange primitives. czekaj_na_bajt gives up after 5 s without any byte and
-  // abandons the operation (an internal exception caught by the operation entry points).
+  // ---- Exchange primitives. czekaj_na_bajt gives up after `limit_odpowiedzi_ms` without
+  // any byte, or at once when the port is closed, by throwing PorzucenieOperacji, which
+  // the operation entry points catch. oproznij_wejscie gives up the same way when the
+  // input never falls silent.
   void oproznij_wejscie();
   std::uint8_t czekaj_na_bajt();
   void wyslij_i_czekaj(std::uint8_t b);
+  // Up to 33 reads; `poprzedni` when none brings a byte.
   std::uint8_t czekaj_ograniczone(std::uint8_t poprzedni);
+  // One read; `domyslny` when it brings nothing.
+  std::uint8_t pojedyncza_proba(std::uint8_t domyslny);
+  // The command byte and its arguments, in order, nothing awaited.
+  void wyslij(std::uint8_t b);
 
   // ---- Search
   bool testuj_port(int n);
@@ -93,10 +125,24 @@ class Programator {
   std::uint8_t bity_fuse = 0;
   std::array<std::uint8_t, 3> sygnatura{};
   bool tryb_zastosowany = false;  // a lock mode has been applied by modeChange
-  int znaleziony_port = 0;        // the port the search chose, 0 none
+  // bity_lock has been given a value by anything (a mode, a read, a check box): a write
+  // never sends the start value unasked.
+  bool bity_lock_ustawiony = false;
+  int znaleziony_port = 0;  // the port the search chose, 0 none
 
   // The bound of every wait for a byte.
   std::uint32_t limit_odpowiedzi_ms = 5000;
+
+ private:
+  void ustaw_postep(std::size_t p, std::size_t s);
+  void ustaw_postep_wprost(int wartosc);
+  void dekoduj_F(std::uint8_t odpowiedz, bool odczyt_przyciskiem);
+  void czytaj_sygnature();
+  Wynik porzucone();
+  Wynik przebieg_pamieci(int kod);
+  std::uint32_t teraz();
+
+  std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange
 };
 
 }  // namespace ostrel

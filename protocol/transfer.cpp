@@ -1,0 +1,222 @@
+// Memory transfers between an image and the device, and the six memory operations of
+// the scheduler on the file `nazwa_pliku`.
+#include <string>
+
+#include "hex/intel_hex.h"
+#include "protocol/programator.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr std::uint8_t kA = 'A', kC = 'C', kD = 'D', kL = 'L', kP = 'P', kR = 'R', kT = 'T';
+constexpr std::uint8_t kc = 'c', kd = 'd', ke = 'e';
+// The high byte of the last word of an odd-length image under paired addressing: what
+// the HEX reader puts into every hole, and what an erased cell holds.
+constexpr std::uint8_t kBrakujacyBajt = 0xFF;
+
+std::uint8_t starszy(std::uint32_t a) {
+  return static_cast<std::uint8_t>((a >> 8) & 0xFF);
+}
+std::uint8_t mlodszy(std::uint32_t a) {
+  return static_cast<std::uint8_t>(a & 0xFF);
+}
+
+std::uint8_t bajt_lub_ff(Strumien& obraz) {
+  std::uint8_t b = kBrakujacyBajt;
+  obraz.czytaj_bajt(b);
+  return b;
+}
+
+}  // namespace
+
+void Programator::ustaw_postep_wprost(int wartosc) {
+  if (okno.ProgressBar2 == wartosc) return;  // redrawing per byte would cost the wire speed
+  okno.ProgressBar2 = wartosc;
+  widok.okno_zmienione();
+}
+
+void Programator::ustaw_postep(std::size_t p, std::size_t s) {
+  ustaw_postep_wprost(procent(p, s));
+}
+
+void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
+  obraz.ustaw_pozycje(0);
+  const std::size_t rozmiar = obraz.rozmiar();
+  std::uint32_t licznik = 0;
+  while (obraz.pozycja() < rozmiar) {
+    if (!flash) {
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      wyslij(kD);
+      wyslij_i_czekaj(b);
+    } else if (bajtowo) {
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      wyslij(kA);
+      wyslij(starszy(licznik));
+      wyslij_i_czekaj(mlodszy(licznik));
+      ++licznik;
+      wyslij(kc);
+      wyslij_i_czekaj(b);
+    } else {
+      wyslij(kA);
+      wyslij(starszy(licznik));
+      wyslij_i_czekaj(mlodszy(licznik));
+      const std::uint8_t lo = bajt_lub_ff(obraz);
+      const std::uint8_t hi = bajt_lub_ff(obraz);
+      wyslij(kc);
+      wyslij_i_czekaj(lo);
+      wyslij(kC);
+      wyslij_i_czekaj(hi);
+      ++licznik;
+    }
+    ustaw_postep(obraz.pozycja(), rozmiar);
+  }
+}
+
+bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
+  obraz.ustaw_pozycje(0);
+  const std::size_t rozmiar = obraz.rozmiar();
+  bool roznica = false;
+  std::uint32_t licznik = 0;
+  wyslij_i_czekaj(kP);
+  while (obraz.pozycja() < rozmiar && !roznica) {
+    if (!flash) {
+      ++licznik;
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      wyslij(kd);
+      if (czekaj_na_bajt() != b) roznica = true;
+    } else if (bajtowo) {
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      wyslij(kA);
+      wyslij(starszy(licznik));
+      wyslij_i_czekaj(mlodszy(licznik));
+      ++licznik;
+      wyslij(kR);
+      if (czekaj_na_bajt() != b) roznica = true;
+    } else {
+      ++licznik;
+      const std::uint8_t lo = bajt_lub_ff(obraz);
+      const std::uint8_t hi = bajt_lub_ff(obraz);
+      wyslij(kR);
+      const std::uint8_t r1 = czekaj_na_bajt();  // the high byte comes first
+      const std::uint8_t r2 = czekaj_na_bajt();
+      if (r2 != lo || r1 != hi) roznica = true;
+    }
+    ustaw_postep(obraz.pozycja(), rozmiar);
+  }
+  if (roznica) {
+    okno.ProgressBar2 = 2;
+    okno.Label2 = std::to_string(licznik);
+    widok.okno_zmienione();
+  }
+  return !roznica;
+}
+
+void Programator::czytaj(Strumien& obraz, bool flash, bool bajtowo) {
+  obraz.ustaw_pozycje(0);
+  wyslij_i_czekaj(kP);
+  if (flash && bajtowo) {
+    const std::uint32_t n = rozmiar_flash;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      ustaw_postep(i, n);
+      wyslij(kA);
+      wyslij(starszy(i));
+      wyslij_i_czekaj(mlodszy(i));
+      wyslij(kR);
+      obraz.zapisz_bajt(czekaj_na_bajt());
+    }
+  } else if (flash) {
+    const std::uint32_t n = rozmiar_flash;
+    for (std::uint32_t i = 1; i <= n; ++i) {
+      ustaw_postep(i, n);
+      wyslij(kR);
+      const std::uint8_t r1 = czekaj_na_bajt();
+      const std::uint8_t r2 = czekaj_na_bajt();
+      obraz.zapisz_bajt(r2);
+      obraz.zapisz_bajt(r1);
+    }
+  } else {
+    const std::uint32_t n = rozmiar_eeprom;
+    for (std::uint32_t i = 1; i <= n; ++i) {
+      ustaw_postep(i, n);
+      wyslij(kd);
+      obraz.zapisz_bajt(czekaj_na_bajt());
+    }
+  }
+  wyslij(kL);  // its answer is thrown away by the port's polling after the operation
+}
+
+Wynik Programator::operacja_pamieci(int kod) {
+  if (kod < 0 || kod > 5) return Wynik::nic;
+  if (tryb_demo == 1) return Wynik::demo;
+  const bool eeprom = kod == 1 || kod == 3 || kod == 5;
+  // The EEPROM group is disabled for such a device: there is nothing to transfer.
+  if (eeprom && rozmiar_eeprom == 0) return Wynik::nic;
+  if (nazwa_pliku.empty()) {
+    komunikat("Nie wybrano pliku");
+    return Wynik::blad_pliku;
+  }
+  try {
+    return przebieg_pamieci(kod);
+  } catch (const PorzucenieOperacji&) {
+    return porzucone();
+  }
+}
+
+Wynik Programator::przebieg_pamieci(int kod) {
+  const bool flash = kod == 0 || kod == 2 || kod == 4;
+  const bool bajtowo = adresowanie_bajtowe != 0;
+  Strumien obraz;
+
+  if (kod == 0 || kod == 1) {
+    czytaj(obraz, flash, bajtowo);
+    Strumien tekst;
+    zapisz_hex(obraz, tekst);
+    if (!tekst.zapisz_plik(nazwa_pliku)) {
+      komunikat("Nie można zapisać pliku " + nazwa_pliku);
+      return Wynik::blad_pliku;
+    }
+    return Wynik::ok;
+  }
+
+  // The file is loaded and converted before anything goes to the programmer.
+  {
+    Strumien tekst;
+    if (!tekst.wczytaj_plik(nazwa_pliku)) {
+      komunikat("Nie można otworzyć pliku " + nazwa_pliku);
+      return Wynik::blad_pliku;
+    }
+    std::string wynik;
+    konwertuj_hex(tekst, obraz, wynik, 255);
+    if (wynik != kKonwersjaOK) {
+      komunikat(wynik);
+      return Wynik::blad_hex;
+    }
+  }
+
+  oproznij_wejscie();
+  if (kod == 4) {
+    wyslij(kT);
+    wyslij_i_czekaj(kod_ukladu);
+    wyslij_i_czekaj(kP);
+    if (dialog.kasowanie) {
+      wyslij_i_czekaj(ke);
+      wyslij_i_czekaj(kL);
+      wyslij_i_czekaj(kP);
+    }
+  } else {
+    wyslij_i_czekaj(kP);
+    wyslij(kT);
+    wyslij_i_czekaj(kod_ukladu);
+  }
+  if (kod == 4 || kod == 5) {
+    programuj(obraz, flash, bajtowo);
+    if (kod == 4) ustaw_postep_wprost(0);
+  }
+  const bool zgodne = weryfikuj(obraz, flash, bajtowo);
+  komunikat(zgodne ? kWeryfikacjaOK : kBladWeryfikacji);
+  wyslij_i_czekaj(kL);
+  return zgodne ? Wynik::ok : Wynik::blad_weryfikacji;
+}
+
+}  // namespace ostrel

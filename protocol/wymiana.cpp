@@ -1,0 +1,172 @@
+// Command exchange with the programmer and the search for it.
+#include <cmath>
+#include <string>
+
+#include "protocol/programator.h"
+
+namespace ostrel {
+
+namespace {
+
+constexpr std::uint8_t kS = 'S';
+constexpr int kProbyOgraniczone = 33;  // a first read and up to 32 repeats
+constexpr const char* kOdpowiedzS = "AVR ISP";
+constexpr std::size_t kDlugoscOdpowiedziS = 7;
+
+// Cuts a UTF-8 text to at most `n` characters (the status window's short text).
+std::string przytnij(const std::string& s, std::size_t n) {
+  std::size_t znaki = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+      if (znaki == n) return s.substr(0, i);
+      ++znaki;
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+int kod_wyjscia(Wynik w) {
+  switch (w) {
+    case Wynik::ok:
+      return 0;
+    case Wynik::blad_weryfikacji:
+    case Wynik::blad_hex:
+      return 1;
+    case Wynik::blad_pliku:
+    case Wynik::nic:
+      return 2;
+    case Wynik::demo:
+    case Wynik::brak_odpowiedzi:
+      return 3;
+  }
+  return 2;
+}
+
+void ustaw_CommPortDriver1(TCommPortDriver& port) {
+  port.setComPort(pnCOM3);
+  port.setComPortSpeed(br19200);
+  port.setInputTimeout(50);
+}
+
+int procent(std::size_t p, std::size_t s) {
+  if (s == 0) return 0;
+  const long double q = static_cast<long double>(p) / static_cast<long double>(s) * 100.0L;
+  return static_cast<int>(std::lrint(q));  // the default rounding mode: ties to even
+}
+
+Programator::Programator(TCommPortDriver& p, Widok& w) : port(p), widok(w) {}
+
+std::uint32_t Programator::teraz() {
+  return port.Platforma().licznik_ms();
+}
+
+void Programator::wyslij(std::uint8_t b) {
+  port.SendByte(b);
+}
+
+void Programator::oproznij_wejscie() {
+  const std::uint32_t poczatek = teraz();
+  std::uint8_t b = 0;
+  while (port.ReadByte(b)) {
+    // A line that never falls silent is no programmer we can talk to.
+    if (teraz() - poczatek > limit_odpowiedzi_ms) throw PorzucenieOperacji();
+  }
+}
+
+std::uint8_t Programator::czekaj_na_bajt() {
+  const std::uint32_t poczatek = teraz();
+  for (;;) {
+    if (!port.IsOpen()) throw PorzucenieOperacji();
+    std::uint8_t b = 0;
+    if (port.ReadByte(b)) {
+      ostatni_bajt_ = b;
+      return b;
+    }
+    if (teraz() - poczatek > limit_odpowiedzi_ms) throw PorzucenieOperacji();
+  }
+}
+
+void Programator::wyslij_i_czekaj(std::uint8_t b) {
+  wyslij(b);
+  czekaj_na_bajt();
+}
+
+std::uint8_t Programator::czekaj_ograniczone(std::uint8_t poprzedni) {
+  for (int i = 0; i < kProbyOgraniczone; ++i) {
+    std::uint8_t b = 0;
+    if (port.ReadByte(b)) {
+      ostatni_bajt_ = b;
+      return b;
+    }
+  }
+  return poprzedni;
+}
+
+std::uint8_t Programator::pojedyncza_proba(std::uint8_t domyslny) {
+  std::uint8_t b = domyslny;
+  if (port.ReadByte(b)) ostatni_bajt_ = b;
+  return b;
+}
+
+bool Programator::testuj_port(int n) {
+  if (n >= 1 && n <= 4) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
+  std::string bufor;
+  port.Open();
+  port.SendByte(kS);
+  const std::uint32_t poczatek = teraz();
+  std::uint8_t b = 0;
+  while (port.ReadByte(b)) {
+    if (bufor.size() < kDlugoscOdpowiedziS) bufor.push_back(static_cast<char>(b));
+    // A port that chatters without end is judged by what it said first.
+    if (teraz() - poczatek > limit_odpowiedzi_ms) break;
+  }
+  port.Close();
+  return bufor == kOdpowiedzS;
+}
+
+void Programator::sprawdz() {
+  status.Label1 = "Szukam programatora ...";
+  status.Button1 = false;
+  status.widoczny = true;
+  widok.status_zmieniony(true);
+  int znaleziony = 0;
+  for (int n = 1; n <= 4; ++n) {
+    if (testuj_port(n)) {
+      status.Label1 = "Znaleziono programator na com" + std::to_string(n);
+      status.Button1 = true;
+      znaleziony = n;
+      widok.status_zmieniony(false);
+    }
+  }
+  znaleziony_port = znaleziony;
+  if (znaleziony == 0) {
+    brak_programatora = 1;
+    status.Label1 = "Nie znaleziono programatora - tryb demo";
+    status.Button1 = true;
+    widok.status_zmieniony(false);
+    return;
+  }
+  port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (znaleziony - 1)));
+  port.Open();
+}
+
+void Programator::potwierdz_status() {
+  if (brak_programatora == 1) tryb_demo = 1;
+  status.widoczny = false;
+  widok.status_zmieniony(false);
+}
+
+void Programator::komunikat(const std::string& tekst) {
+  status.Label1 = przytnij(tekst, 255);
+  status.widoczny = true;
+  widok.status_zmieniony(true);
+}
+
+Wynik Programator::porzucone() {
+  komunikat(kNieOdpowiada);
+  return Wynik::brak_odpowiedzi;
+}
+
+}  // namespace ostrel
