@@ -1,0 +1,11 @@
+// Line speeds that termios has no constant for (14400, 56000 and the like).
+#pragma once
+
+#include <cstdint>
+
+namespace ostrel {
+
+// Sets input and output speed of the open terminal `fd` to `bps` bits per second.
+bool ustaw_dowolna_predkosc(int fd, std::uint32_t bps);
+
+}  // namespace ostrel
