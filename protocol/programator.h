@@ -49,6 +49,10 @@ void ustaw_CommPortDriver1(TCommPortDriver& port);
 // upper-case hex digits and a blank each ("01 91 1E ").
 std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura);
 
+// Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
+// blad_hex with the Polish text for the status window in `tekst`.
+Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst);
+
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);
 
@@ -73,6 +77,9 @@ class Programator {
   // ---- Search
   bool testuj_port(int n);
   void sprawdz();
+  // The search on one port only (a front end told which port to use): the same status
+  // texts as sprawdz; n may be any port number 1..16.
+  void sprawdz_port(int n);
   // The status window's OK action (also the click on its text and its close box).
   void potwierdz_status();
 

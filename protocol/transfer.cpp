@@ -30,6 +30,17 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 
 }  // namespace
 
+Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst) {
+  Strumien hex;
+  if (!hex.wczytaj_plik(nazwa)) {
+    tekst = "Nie można otworzyć pliku " + nazwa;
+    return Wynik::blad_pliku;
+  }
+  obraz.wyczysc();
+  konwertuj_hex(hex, obraz, tekst, 255);
+  return tekst == kKonwersjaOK ? Wynik::ok : Wynik::blad_hex;
+}
+
 void Programator::ustaw_postep_wprost(int wartosc) {
   if (okno.ProgressBar2 == wartosc) return;  // redrawing per byte would cost the wire speed
   okno.ProgressBar2 = wartosc;
@@ -181,16 +192,11 @@ Wynik Programator::przebieg_pamieci(int kod) {
 
   // The file is loaded and converted before anything goes to the programmer.
   {
-    Strumien tekst;
-    if (!tekst.wczytaj_plik(nazwa_pliku)) {
-      komunikat("Nie można otworzyć pliku " + nazwa_pliku);
-      return Wynik::blad_pliku;
-    }
-    std::string wynik;
-    konwertuj_hex(tekst, obraz, wynik, 255);
-    if (wynik != kKonwersjaOK) {
-      komunikat(wynik);
-      return Wynik::blad_hex;
+    std::string tekst;
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst);
+    if (w != Wynik::ok) {
+      komunikat(tekst);
+      return w;
     }
   }
 

@@ -152,6 +152,26 @@ void Programator::sprawdz() {
   port.Open();
 }
 
+void Programator::sprawdz_port(int n) {
+  status.Label1 = "Szukam programatora ...";
+  status.Button1 = false;
+  status.widoczny = true;
+  widok.status_zmieniony(true);
+  znaleziony_port = 0;
+  if (n >= 1 && n <= 16) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
+  status.Button1 = true;
+  if (n < 1 || n > 16 || !testuj_port(n)) {
+    brak_programatora = 1;
+    status.Label1 = "Nie znaleziono programatora - tryb demo";
+    widok.status_zmieniony(false);
+    return;
+  }
+  znaleziony_port = n;
+  status.Label1 = "Znaleziono programator na com" + std::to_string(n);
+  widok.status_zmieniony(false);
+  port.Open();
+}
+
 void Programator::potwierdz_status() {
   if (brak_programatora == 1) tryb_demo = 1;
   status.widoczny = false;
