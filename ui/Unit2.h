@@ -1,0 +1,66 @@
+// The advanced dialog: signature, the programmer's mode and revisions, the lock-bit mode,
+// the fuse boxes, read, write and chip erase, and the erase-before-programming box.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QWidget>
+
+#include "protocol/programator.h"
+#include "ui/wyglad.h"
+
+namespace ostrel {
+
+class TForm2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm2(Programator& programator, QWidget* rodzic = nullptr);
+
+  // Shows the dialog's model: mode list and selection, texts, boxes.
+  void pokaz_stan();
+
+  // ---- Handlers
+  void modeChange();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void kasowanieClick();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+
+  // ---- Controls, in the window's layout. GroupBox2 comes before the fuse boxes so they
+  // lie over it; the bevels come before the labels they frame.
+  QGroupBox GroupBox1{this};
+  TBevel Bevel1{&GroupBox1, 96, 25, 159, 20};
+  TBevel Bevel2{&GroupBox1, 16, 56, 240, 20};
+  QComboBox mode{&GroupBox1};
+  TLabel opis_modu{&GroupBox1, 101, 27, 68, 13, QStringLiteral("B1[  ]  ;  B2[  ] ")};
+  TLabel info{&GroupBox1, 24, 60, 102, 13, QStringLiteral("zapis i odczyt możliwy")};
+  TLabel Label1{&GroupBox1, 91, 26, 0, 13, QString()};
+  TLabel Label2{&GroupBox1, 19, 57, 0, 13, QString()};
+  QGroupBox GroupBox2{this};
+  QCheckBox CheckBox1{this};
+  QCheckBox CheckBox2{this};
+  TButton Button1{this, 24, 200, 75, 22, QStringLiteral("O&dczytaj")};
+  TButton Button2{this, 112, 200, 75, 22, QStringLiteral("&Wpisz")};
+  TButton Button3{this, 200, 200, 75, 22, QStringLiteral("&Kasuj Chip")};
+  TButton Button4{this, 208, 264, 66, 49, QStringLiteral("Z&amknij")};
+  QCheckBox kasowanie{this};
+  TLabel Label3{this, 16, 272, 51, 13, QStringLiteral("Sygnatura ")};
+  TLabel Label4{this, 16, 303, 61, 13, QStringLiteral("Target board")};
+  TLabel Label5{this, 16, 333, 73, 13, QStringLiteral("Target SW rev.")};
+  TBevel Bevel4{this, 96, 266, 97, 19};
+  TBevel Bevel3{this, 96, 297, 97, 20};
+  TBevel Bevel5{this, 96, 329, 177, 20};
+  TLabel Label6{this, 104, 268, 48, 13, QStringLiteral("Sygnatura")};
+  TLabel target{this, 104, 299, 27, 13, QStringLiteral("target")};
+  TLabel softhard{this, 104, 332, 38, 13, QStringLiteral("softhard")};
+
+ private:
+  Programator& programator_;
+};
+
+}  // namespace ostrel
