@@ -1,0 +1,281 @@
+#include "sim/automat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace ostrel::sim {
+
+namespace {
+
+struct Sygnatura {
+  const char* uklad;      // item text of the device table, as znajdz_uklad matches it
+  std::uint8_t bajty[3];  // signature bytes at chip addresses 0, 1, 2 (Atmel: 1E first)
+};
+
+// The parts' factory signatures. The two-byte signatures of the AT89C x051 parts read
+// 0xFF at the third address, as an unprogrammed cell does.
+constexpr Sygnatura kSygnatury[] = {
+    {"AT89C51", {0x1E, 0x51, 0xFF}},   {"AT89C52", {0x1E, 0x52, 0xFF}},
+    {"AT89C55", {0x1E, 0x55, 0xFF}},   {"AT89C1051", {0x1E, 0x11, 0xFF}},
+    {"AT89C2051", {0x1E, 0x21, 0xFF}}, {"AT89C4051", {0x1E, 0x41, 0xFF}},
+    {"AT89S8252", {0x1E, 0x72, 0x06}}, {"AT89S53", {0x1E, 0x53, 0x06}},
+    {"AT90S1200", {0x1E, 0x90, 0x01}}, {"AT90S2313", {0x1E, 0x91, 0x01}},
+    {"AT90S4414", {0x1E, 0x92, 0x01}}, {"AT90S8515", {0x1E, 0x93, 0x01}},
+};
+
+constexpr std::uint8_t kCR = 13;
+
+enum class Rodzina { at89c, at89s8252, avr };
+
+Rodzina rodzina(std::uint8_t kod) {
+  if (kod == 12) return Rodzina::at89c;
+  if (kod == 134) return Rodzina::at89s8252;
+  return Rodzina::avr;
+}
+
+}  // namespace
+
+int liczba_argumentow(std::uint8_t polecenie) {
+  switch (polecenie) {
+    case 'A':
+      return 2;
+    case 'C':
+    case 'D':
+    case 'T':
+    case 'c':
+    case 'f':
+    case 'l':
+    case 'x':
+    case 'y':
+      return 1;
+    case '.':
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
+    : uklad_(uklad),
+      ustawienia_(std::move(ustawienia)),
+      sygnatura_{0xFF, 0xFF, 0xFF},
+      flash_(uklad.bajty_flash(), 0xFF),
+      eeprom_(uklad.rozmiar_eeprom, 0xFF) {
+  const int moj = znajdz_uklad(uklad.nazwa);
+  for (const Sygnatura& s : kSygnatury) {
+    if (znajdz_uklad(s.uklad) == moj) std::memcpy(sygnatura_, s.bajty, 3);
+  }
+  // A new part has serial programming enabled (SPIEN programmed, 0) and every other
+  // fuse unprogrammed.
+  switch (rodzina(uklad.kod_ukladu)) {
+    case Rodzina::at89c:
+      bezpieczniki_ = 0xFF;
+      break;
+    case Rodzina::at89s8252:
+      bezpieczniki_ = 0xFE;
+      break;
+    case Rodzina::avr:
+      bezpieczniki_ = 0xDF;
+      break;
+  }
+}
+
+bool Automat::przyjmij(std::uint8_t bajt, Odpowiedz& odp) {
+  if (oczekiwane_argumenty_ == 0) {
+    polecenie_ = bajt;
+    liczba_argumentow_ = 0;
+    oczekiwane_argumenty_ = liczba_argumentow(bajt);
+  } else {
+    argumenty_[liczba_argumentow_++] = bajt;
+    --oczekiwane_argumenty_;
+  }
+  if (oczekiwane_argumenty_ > 0) return false;
+  odp = Odpowiedz{};
+  odp.polecenie = polecenie_;
+  wykonaj(odp);
+  return true;
+}
+
+void Automat::zapisz_flash(std::size_t indeks, std::uint8_t b) {
+  // Programming only pulls bits to 0; only a chip erase brings them back to 1.
+  if (!flash_.empty()) flash_[indeks % flash_.size()] &= b;
+}
+
+std::uint8_t Automat::czytaj_flash(std::size_t indeks) const {
+  return flash_.empty() ? 0xFF : flash_[indeks % flash_.size()];
+}
+
+std::uint8_t Automat::bajt_F() const {
+  switch (rodzina(uklad_.kod_ukladu)) {
+    case Rodzina::at89c:
+      // No fuses: the lock bits come back where they were written.
+      return zamek_;
+    case Rodzina::at89s8252:
+      // Lock bits LB1..LB3 in bits 7..5, SPIEN in bit 0, the rest unused (1).
+      return static_cast<std::uint8_t>((zamek_ & 0xE0) | 0x1E | (bezpieczniki_ & 0x01));
+    case Rodzina::avr:
+      break;
+  }
+  // Lock bits are written in bits 2..1 and read back in bits 7..6 (bit 1 -> 7,
+  // bit 2 -> 6); SPIEN in bit 5, RCEN or FSTRT in bit 0, bits 4..1 unused (1).
+  std::uint8_t f = 0x1E;
+  if (zamek_ & 0x02) f |= 0x80;
+  if (zamek_ & 0x04) f |= 0x40;
+  f |= bezpieczniki_ & 0x21;
+  return f;
+}
+
+// The four-byte serial programming instructions of the AVR parts; the answer is the
+// byte the chip shifts out with the fourth byte.
+std::uint8_t Automat::uniwersalne() {
+  const std::uint8_t* a = argumenty_;
+  const std::size_t slowo = static_cast<std::size_t>(a[1]) << 8 | a[2];
+  const std::size_t e = eeprom_.empty() ? 0 : slowo % eeprom_.size();
+  switch (a[0]) {
+    case 0x30:
+      return a[2] < 3 ? sygnatura_[a[2]] : 0xFF;
+    case 0x20:
+      return czytaj_flash(2 * slowo);
+    case 0x28:
+      return czytaj_flash(2 * slowo + 1);
+    case 0x40:
+      zapisz_flash(2 * slowo, a[3]);
+      return 0;
+    case 0x48:
+      zapisz_flash(2 * slowo + 1, a[3]);
+      return 0;
+    case 0xA0:
+      return eeprom_.empty() ? 0xFF : eeprom_[e];
+    case 0xC0:
+      if (!eeprom_.empty()) eeprom_[e] = a[3];
+      return 0;
+    case 0x58:
+      return bajt_F();
+    case 0xAC:
+      if (a[1] == 0x80) {
+        std::fill(flash_.begin(), flash_.end(), 0xFF);
+        std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+        zamek_ = 0xFF;
+      } else if ((a[1] & 0xE0) == 0xE0) {
+        zamek_ &= static_cast<std::uint8_t>(a[1] | 0xF9);
+      } else if (a[1] == 0x53) {
+        return 0x53;
+      }
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void Automat::wykonaj(Odpowiedz& odp) {
+  auto& out = odp.bajty;
+  const bool bajtowe = uklad_.adresowanie_bajtowe != 0;
+  const std::uint8_t arg = argumenty_[0];
+  switch (polecenie_) {
+    case 'S':
+      out.assign(ustawienia_.identyfikacja.begin(), ustawienia_.identyfikacja.end());
+      odp.identyfikacja = true;
+      return;
+    case 'V':
+      out.assign(ustawienia_.wersja.begin(), ustawienia_.wersja.end());
+      return;
+    case 'v':
+      out.assign(ustawienia_.wersja_sprzetu.begin(), ustawienia_.wersja_sprzetu.end());
+      return;
+    case 'p':
+      out.push_back(static_cast<std::uint8_t>(ustawienia_.tryb));
+      return;
+    case 's':
+      // Programmers of this family send the last signature byte first.
+      out = {sygnatura_[2], sygnatura_[1], sygnatura_[0]};
+      return;
+    case 'F':
+      out.push_back(bajt_F());
+      return;
+    case 'A':
+      // One address register serves flash (byte or word address, by the chip) and
+      // EEPROM, as in the programmers of this family.
+      adres_ = static_cast<std::uint32_t>(argumenty_[0]) << 8 | argumenty_[1];
+      adres_eeprom_ = adres_;
+      break;
+    case 'P':
+      adres_ = 0;
+      adres_eeprom_ = 0;
+      break;
+    case 'T':  // the chip in the socket is fixed; the code is only acknowledged
+    case 'L':
+    case 'x':
+    case 'y':
+      break;
+    case 'c':
+      zapisz_flash(bajtowe ? adres_ : 2 * static_cast<std::size_t>(adres_), arg);
+      odp.zapis_pamieci = true;
+      break;
+    case 'C':
+      // The high byte of a word; a byte-addressed chip has none, so it is ignored there.
+      if (!bajtowe) {
+        zapisz_flash(2 * static_cast<std::size_t>(adres_) + 1, arg);
+        adres_ = (adres_ + 1) & 0xFFFF;
+      }
+      odp.zapis_pamieci = true;
+      break;
+    case 'R':
+      if (bajtowe) {
+        out.push_back(czytaj_flash(adres_));
+      } else {
+        out.push_back(czytaj_flash(2 * static_cast<std::size_t>(adres_) + 1));
+        out.push_back(czytaj_flash(2 * static_cast<std::size_t>(adres_)));
+        adres_ = (adres_ + 1) & 0xFFFF;
+      }
+      return;
+    case 'd':
+      out.push_back(eeprom_.empty() ? 0xFF : eeprom_[adres_eeprom_ % eeprom_.size()]);
+      adres_eeprom_ = (adres_eeprom_ + 1) & 0xFFFF;
+      return;
+    case 'D':
+      // EEPROM cells erase themselves before each byte is written, so a byte can be
+      // rewritten without a chip erase (the host programs EEPROM without one).
+      if (!eeprom_.empty()) eeprom_[adres_eeprom_ % eeprom_.size()] = arg;
+      adres_eeprom_ = (adres_eeprom_ + 1) & 0xFFFF;
+      odp.zapis_pamieci = true;
+      break;
+    case 'e':
+      std::fill(flash_.begin(), flash_.end(), 0xFF);
+      std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+      zamek_ = 0xFF;
+      break;
+    case 'l':
+      // Lock bits can be programmed (0) but only a chip erase clears them.
+      zamek_ &= arg;
+      break;
+    case 'f':
+      if (rodzina(uklad_.kod_ukladu) != Rodzina::at89c) bezpieczniki_ = arg;
+      break;
+    case 'a':
+      out.push_back('Y');
+      return;
+    case 'b':
+      out.push_back('N');
+      return;
+    case 't': {
+      // Every device code of the table once, then the terminating 0.
+      for (const Uklad& u : kUklady) {
+        if (std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
+          out.push_back(u.kod_ukladu);
+        }
+      }
+      out.push_back(0);
+      return;
+    }
+    case '.':
+      out.push_back(uniwersalne());
+      break;
+    default:
+      out.push_back('?');
+      return;
+  }
+  out.push_back(kCR);
+}
+
+}  // namespace ostrel::sim

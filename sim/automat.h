@@ -1,0 +1,69 @@
+// The programmer's command interpreter and the chip in its socket: takes the host's
+// bytes one by one and, when a command is complete, gives its answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devices/uklady.h"
+
+namespace ostrel::sim {
+
+// The programmer's own answers that are not the chip's.
+struct Ustawienia {
+  std::string identyfikacja = "AVR ISP";  // answer to 'S'
+  std::string wersja = "12";              // two characters answered to 'V'
+  std::string wersja_sprzetu = "10";      // two characters answered to 'v'
+  char tryb = 'S';                        // answer to 'p'
+};
+
+// What one complete command produced.
+struct Odpowiedz {
+  std::uint8_t polecenie = 0;       // the command byte
+  std::vector<std::uint8_t> bajty;  // the answer, in the order it goes on the wire
+  bool zapis_pamieci = false;       // a flash or EEPROM write (the chip's programming time)
+  bool identyfikacja = false;       // the answer to 'S'
+};
+
+class Automat {
+ public:
+  Automat(const Uklad& uklad, Ustawienia ustawienia);
+
+  // Takes one byte from the host. True when it completed a command; `odp` then holds
+  // its answer (every command has one, unknown commands get '?').
+  bool przyjmij(std::uint8_t bajt, Odpowiedz& odp);
+  // The host went away: a half-received command is forgotten.
+  void przerwij() { oczekiwane_argumenty_ = 0; }
+
+  std::vector<std::uint8_t>& flash() { return flash_; }
+  std::vector<std::uint8_t>& eeprom() { return eeprom_; }
+  const std::vector<std::uint8_t>& flash() const { return flash_; }
+  const std::vector<std::uint8_t>& eeprom() const { return eeprom_; }
+
+ private:
+  void wykonaj(Odpowiedz& odp);
+  std::uint8_t bajt_F() const;
+  std::uint8_t uniwersalne();
+  void zapisz_flash(std::size_t indeks, std::uint8_t b);
+  std::uint8_t czytaj_flash(std::size_t indeks) const;
+
+  const Uklad& uklad_;
+  Ustawienia ustawienia_;
+  std::uint8_t sygnatura_[3];  // as stored in the chip: 1E first
+  std::vector<std::uint8_t> flash_;
+  std::vector<std::uint8_t> eeprom_;
+  std::uint32_t adres_ = 0;           // flash: byte address or word address, by the chip
+  std::uint32_t adres_eeprom_ = 0;    // advanced by 'd' and 'D'
+  std::uint8_t zamek_ = 0xFF;         // lock byte as written with 'l' (bits only ever clear)
+  std::uint8_t bezpieczniki_ = 0xFF;  // fuse byte as written with 'f'
+  std::uint8_t polecenie_ = 0;        // command being received
+  int oczekiwane_argumenty_ = 0;      // argument bytes still to come
+  int liczba_argumentow_ = 0;         // argument bytes received so far
+  std::uint8_t argumenty_[4] = {};
+};
+
+// Argument bytes that follow a command byte (0 for unknown commands).
+int liczba_argumentow(std::uint8_t polecenie);
+
+}  // namespace ostrel::sim

@@ -1,0 +1,135 @@
+#include "sim/opcje.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace ostrel::sim {
+
+namespace {
+
+bool liczba(std::string_view tekst, std::uint64_t& wynik) {
+  if (tekst.empty()) return false;
+  auto [koniec, ec] = std::from_chars(tekst.data(), tekst.data() + tekst.size(), wynik);
+  return ec == std::errc() && koniec == tekst.data() + tekst.size();
+}
+
+bool milisekundy(std::string_view tekst, double& wynik) {
+  if (tekst.empty()) return false;
+  auto [koniec, ec] = std::from_chars(tekst.data(), tekst.data() + tekst.size(), wynik);
+  // An hour is far beyond any useful pause and keeps the nanosecond sums in range.
+  return ec == std::errc() && koniec == tekst.data() + tekst.size() && wynik >= 0 &&
+         wynik <= 3600000.0;
+}
+
+bool dwa_znaki_drukowalne(std::string_view tekst) {
+  if (tekst.size() != 2) return false;
+  for (char c : tekst) {
+    if (c < 0x20 || c > 0x7e) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* tekst_pomocy() {
+  return "Usage: ostrel-sim [options]\n"
+         "Simulates the serial programmer on a pseudo-terminal. The first line on\n"
+         "stdout is \"PTY <slave path>\"; SIGINT or SIGTERM end it cleanly.\n"
+         "  --device NAME        chip in the socket (default AT89C2051)\n"
+         "  --flash FILE.hex     load flash from Intel HEX (default erased, 0xFF)\n"
+         "  --eeprom FILE.hex    load EEPROM from Intel HEX\n"
+         "  --dump-flash FILE    write the flash as raw binary at exit\n"
+         "  --dump-eeprom FILE   write the EEPROM as raw binary at exit\n"
+         "  --com N              link comN in $XDG_CONFIG_HOME/ostrel/ to the pty\n"
+         "  --log FILE           log every byte: ms direction(< in, > out) hex char\n"
+         "  --mode S|P           answer to 'p' (default S)\n"
+         "  --version XY         two characters answered to 'V' (default 12)\n"
+         "  --hw-version XY      two characters answered to 'v' (default 10)\n"
+         "  --baud B             pace both directions as an 8N1 line at B bit/s\n"
+         "  --latency MS         delay before every answer\n"
+         "  --write-ms MS        delay before acknowledging a flash/EEPROM write\n"
+         "  --silent             answer nothing\n"
+         "  --stop-after N       fall silent after N commands\n"
+         "  --hangup-after N     close the pty master after N commands\n"
+         "  --garbage-every N    send an unrequested byte before every Nth answer\n"
+         "  --ident TEXT         identification other than \"AVR ISP\"\n"
+         "  --ident-gap-ms MS    pause after the third identification byte\n";
+}
+
+bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, std::string& blad) {
+  pomoc = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view nazwa = argv[i];
+    if (nazwa == "--help" || nazwa == "-h") {
+      pomoc = true;
+      return true;
+    }
+    if (nazwa == "--silent") {
+      o.milczy = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      blad = "option " + std::string(nazwa) + " needs a value";
+      if (nazwa.substr(0, 2) != "--") blad = "unknown option " + std::string(nazwa);
+      return false;
+    }
+    const std::string_view w = argv[++i];
+    std::uint64_t n = 0;
+    bool dobrze = true;
+    if (nazwa == "--device") {
+      o.uklad = w;
+    } else if (nazwa == "--flash") {
+      o.plik_flash = w;
+    } else if (nazwa == "--eeprom") {
+      o.plik_eeprom = w;
+    } else if (nazwa == "--dump-flash") {
+      o.zrzut_flash = w;
+    } else if (nazwa == "--dump-eeprom") {
+      o.zrzut_eeprom = w;
+    } else if (nazwa == "--log") {
+      o.dziennik = w;
+    } else if (nazwa == "--com") {
+      dobrze = liczba(w, n) && n >= 1 && n <= 16;
+      o.com = static_cast<int>(n);
+    } else if (nazwa == "--ident") {
+      o.identyfikacja = w;
+    } else if (nazwa == "--version") {
+      dobrze = dwa_znaki_drukowalne(w);
+      o.wersja = w;
+    } else if (nazwa == "--hw-version") {
+      dobrze = dwa_znaki_drukowalne(w);
+      o.wersja_sprzetu = w;
+    } else if (nazwa == "--mode") {
+      dobrze = w == "S" || w == "P";
+      if (dobrze) o.tryb = w[0];
+    } else if (nazwa == "--baud") {
+      dobrze = liczba(w, n) && n >= 50 && n <= 4000000;
+      o.baud = static_cast<std::uint32_t>(n);
+    } else if (nazwa == "--latency") {
+      dobrze = milisekundy(w, o.opoznienie_ms);
+    } else if (nazwa == "--write-ms") {
+      dobrze = milisekundy(w, o.zapis_ms);
+    } else if (nazwa == "--ident-gap-ms") {
+      dobrze = milisekundy(w, o.przerwa_identyfikacji_ms);
+    } else if (nazwa == "--stop-after") {
+      dobrze = liczba(w, n);
+      o.milknie_po = n;
+    } else if (nazwa == "--hangup-after") {
+      dobrze = liczba(w, n);
+      o.rozlacza_po = n;
+    } else if (nazwa == "--garbage-every") {
+      dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
+    } else {
+      blad = "unknown option " + std::string(nazwa);
+      return false;
+    }
+    if (!dobrze) {
+      blad = "bad value for " + std::string(nazwa) + ": " + std::string(w);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace ostrel::sim
