@@ -24,6 +24,7 @@
 
 #include "serial/platforma.h"
 #include "serial/predkosc.h"
+#include "serial/termios_dcb.h"
 
 namespace ostrel {
 
@@ -74,6 +75,73 @@ void ustaw_linie(int fd, int bit, bool wlacz) {
   (void)ioctl(fd, wlacz ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
+}  // namespace
+
+bool termios_z_dcb(const BlokDCB& dcb, termios& t) {
+  t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                      IXON | IXOFF | IXANY | INPCK);
+  t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+#ifdef CMSPAR
+  t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+  t.c_cflag |= CLOCAL | CREAD;
+  switch (dcb.ByteSize) {
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    default:
+      t.c_cflag |= CS8;
+      break;
+  }
+  // Parity is generated on output; it is not checked on input (fParity is 0).
+  switch (dcb.Parity) {
+    case 1:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      t.c_cflag |= PARENB;
+      break;
+#ifdef CMSPAR
+    case 3:
+      t.c_cflag |= PARENB | PARODD | CMSPAR;
+      break;
+    case 4:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+#endif
+    default:
+      break;
+  }
+  // termios has no 1.5 stop bits; CSTOPB gives 1.5 with 5-bit characters on UARTs.
+  if (dcb.StopBits != 0) t.c_cflag |= CSTOPB;
+  if (dcb.Flags & kFlagaCts) t.c_cflag |= CRTSCTS;
+  if (dcb.Flags & kFlagaOutX) t.c_iflag |= IXON;
+  if (dcb.Flags & kFlagaInX) t.c_iflag |= IXOFF;
+  t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  bool standardowa = false;
+  for (const PredkoscTermios& p : kPredkosci) {
+    if (p.bps == dcb.BaudRate) {
+      cfsetispeed(&t, p.stala);
+      cfsetospeed(&t, p.stala);
+      standardowa = true;
+    }
+  }
+  return standardowa;
+}
+
+namespace {
+
 class PlatformaPosix final : public PlatformaSzeregowa {
  public:
   ~PlatformaPosix() override {
@@ -107,65 +175,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     if (!nasz(h)) return false;
     termios t{};
     if (tcgetattr(h, &t) != 0) return false;
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF | IXANY | INPCK);
-    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-#ifdef CMSPAR
-    t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
-#endif
-    t.c_cflag |= CLOCAL | CREAD;
-    switch (dcb.ByteSize) {
-      case 5:
-        t.c_cflag |= CS5;
-        break;
-      case 6:
-        t.c_cflag |= CS6;
-        break;
-      case 7:
-        t.c_cflag |= CS7;
-        break;
-      default:
-        t.c_cflag |= CS8;
-        break;
-    }
-    // Parity is generated on output; it is not checked on input (fParity is 0).
-    switch (dcb.Parity) {
-      case 1:
-        t.c_cflag |= PARENB | PARODD;
-        break;
-      case 2:
-        t.c_cflag |= PARENB;
-        break;
-#ifdef CMSPAR
-      case 3:
-        t.c_cflag |= PARENB | PARODD | CMSPAR;
-        break;
-      case 4:
-        t.c_cflag |= PARENB | CMSPAR;
-        break;
-#endif
-      default:
-        break;
-    }
-    // termios has no 1.5 stop bits; CSTOPB gives 1.5 with 5-bit characters on UARTs.
-    if (dcb.StopBits != 0) t.c_cflag |= CSTOPB;
-    if (dcb.Flags & kFlagaCts) t.c_cflag |= CRTSCTS;
-    if (dcb.Flags & kFlagaOutX) t.c_iflag |= IXON;
-    if (dcb.Flags & kFlagaInX) t.c_iflag |= IXOFF;
-    t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    bool standardowa = false;
-    for (const PredkoscTermios& p : kPredkosci) {
-      if (p.bps == dcb.BaudRate) {
-        cfsetispeed(&t, p.stala);
-        cfsetospeed(&t, p.stala);
-        standardowa = true;
-      }
-    }
+    const bool standardowa = termios_z_dcb(dcb, t);
     bool ok = tcsetattr(h, TCSANOW, &t) == 0;
     if (!standardowa) ok = ustaw_dowolna_predkosc(h, dcb.BaudRate) && ok;
     ustaw_linie(h, TIOCM_DTR, (dcb.Flags & kMaskaDtr) == kDtrWlaczony);
@@ -175,14 +185,10 @@ class PlatformaPosix final : public PlatformaSzeregowa {
   }
 
   // The kernel's queues have fixed sizes; there is nothing to request.
-  bool ustaw_kolejki(Uchwyt h, std::uint32_t, std::uint32_t) override {
-    return nasz(h);
-  }
+  bool ustaw_kolejki(Uchwyt h, std::uint32_t, std::uint32_t) override { return nasz(h); }
 
   // Descriptors are non-blocking: every read and write returns at once.
-  bool ustaw_czasy(Uchwyt h, const CzasyPortu&) override {
-    return nasz(h);
-  }
+  bool ustaw_czasy(Uchwyt h, const CzasyPortu&) override { return nasz(h); }
 
   bool oczysc(Uchwyt h, std::uint32_t maska) override {
     if (!nasz(h)) return false;
@@ -287,9 +293,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
   }
 
  private:
-  bool nasz(Uchwyt h) const {
-    return poprzednie_.count(h) != 0;
-  }
+  bool nasz(Uchwyt h) const { return poprzednie_.count(h) != 0; }
 
   static std::string sciezka_portu(const std::string& nazwa) {
     if (!nazwa.empty() && nazwa[0] == '/') return nazwa;
