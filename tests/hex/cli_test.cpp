@@ -1,0 +1,151 @@
+// The hex2bin and bin2hex commands of the built ostrel-cli.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "hex/narzedzia.h"
+
+namespace ostrel::test {
+namespace {
+
+struct Wywolanie {
+  int kod;
+  std::string wyjscie;  // standard output
+  std::string bledy;    // standard error
+};
+
+Wywolanie cli(const Katalog& kat, const std::vector<std::string>& argumenty) {
+  std::string polecenie = cytuj(OSTREL_CLI);
+  for (const auto& a : argumenty) polecenie += " " + cytuj(a);
+  polecenie += " >" + cytuj(kat / "stdout") + " 2>" + cytuj(kat / "stderr") + " </dev/null";
+  Wywolanie w;
+  w.kod = uruchom(polecenie);
+  w.wyjscie = czytaj_plik(kat / "stdout");
+  w.bledy = czytaj_plik(kat / "stderr");
+  return w;
+}
+
+TEST(CliHex2bin, DobryPlikDajeObrazIKodZero) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  zapisz_plik(kat / "we.hex", ":0400100001020304E2\r\n" + kKoniec);
+  const auto w = cli(kat, {"hex2bin", kat / "we.hex", kat / "wy.bin"});
+  EXPECT_EQ(w.kod, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Konwersja OK\n");
+  EXPECT_EQ(w.bledy, "");
+  Bajty oczekiwany(16, 0xFF);
+  oczekiwany.insert(oczekiwany.end(), {1, 2, 3, 4});
+  EXPECT_EQ(czytaj_bajty(kat / "wy.bin"), oczekiwany);
+}
+
+TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  zapisz_plik(kat / "stary.bin", std::string("poprzedni obraz"));
+  struct Przypadek {
+    std::string tekst;
+    std::string wynik;
+  };
+  const std::vector<Przypadek> przypadki = {
+      {":0100000011EE\n:00000001FF\n", "Nieprawidłowy format Intel HEX - LF \n"},
+      {":0100000011EF\r\n" + kKoniec, "CRC error linia 1 238 239\n"},
+      {"", "Nieprawidłowy format Intel HEX - :\n"},
+  };
+  for (const auto& p : przypadki) {
+    SCOPED_TRACE(p.wynik);
+    zapisz_plik(kat / "zly.hex", p.tekst);
+    auto w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "nowy.bin"});
+    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(w.wyjscie, p.wynik);
+    EXPECT_FALSE(std::filesystem::exists(kat / "nowy.bin"));
+    w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "stary.bin"});
+    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(czytaj_plik(kat / "stary.bin"), "poprzedni obraz");
+  }
+}
+
+TEST(CliHex2bin, BledyPlikowDajaKodDwa) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  zapisz_plik(kat / "we.hex", ":0100000011EE\r\n" + kKoniec);
+
+  auto w = cli(kat, {"hex2bin", kat / "brak.hex", kat / "wy.bin"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_EQ(w.wyjscie, "");
+  EXPECT_NE(w.bledy.find("brak.hex"), std::string::npos) << w.bledy;
+
+  w = cli(kat, {"hex2bin", kat.sciezka(), kat / "wy.bin"});
+  EXPECT_EQ(w.kod, 2) << "a folder as input";
+
+  ASSERT_TRUE(std::filesystem::create_directory(kat / "folder"));
+  w = cli(kat, {"hex2bin", kat / "we.hex", kat / "folder"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_NE(w.bledy.find("folder"), std::string::npos) << w.bledy;
+  EXPECT_TRUE(std::filesystem::is_directory(kat / "folder"));
+
+  w = cli(kat, {"hex2bin", kat / "we.hex", kat / "nie/ma/wy.bin"});
+  EXPECT_EQ(w.kod, 2);
+
+  EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex"}).kod, 2);
+  EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex", kat / "a", kat / "b"}).kod, 2);
+}
+
+TEST(CliBin2hex, ZapisujeTekstPisarzaIObiegDajeTeSameBajty) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  std::mt19937 gen(11);
+  const Bajty obraz = losowe(2048, gen);
+  zapisz_plik(kat / "we.bin", obraz);
+  auto w = cli(kat, {"bin2hex", kat / "we.bin", kat / "wy.hex"});
+  EXPECT_EQ(w.kod, 0) << w.bledy;
+  EXPECT_EQ(w.bledy, "");
+  EXPECT_EQ(czytaj_plik(kat / "wy.hex"), zapisz(obraz));
+
+  w = cli(kat, {"hex2bin", kat / "wy.hex", kat / "z_powrotem.bin"});
+  EXPECT_EQ(w.kod, 0);
+  EXPECT_EQ(czytaj_bajty(kat / "z_powrotem.bin"), obraz);
+
+  zapisz_plik(kat / "pusty.bin", std::string());
+  EXPECT_EQ(cli(kat, {"bin2hex", kat / "pusty.bin", kat / "pusty.hex"}).kod, 0);
+  EXPECT_EQ(czytaj_plik(kat / "pusty.hex"), kKoniec);
+}
+
+TEST(CliBin2hex, BledyPlikowDajaKodDwa) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  zapisz_plik(kat / "we.bin", std::string("abc"));
+  zapisz_plik(kat / "stary.hex", std::string("stary"));
+
+  auto w = cli(kat, {"bin2hex", kat / "brak.bin", kat / "stary.hex"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_FALSE(w.bledy.empty());
+  EXPECT_EQ(czytaj_plik(kat / "stary.hex"), "stary");
+
+  ASSERT_TRUE(std::filesystem::create_directory(kat / "folder"));
+  w = cli(kat, {"bin2hex", kat / "we.bin", kat / "folder"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_FALSE(w.bledy.empty());
+
+  // More than segment addressing can reach: refused, not cut short.
+  {
+    std::ofstream duzy(kat / "duzy.bin", std::ios::binary);
+    duzy.seekp(static_cast<std::streamoff>(kNajwiekszyObrazHex));
+    duzy.put('\x01');
+  }
+  w = cli(kat, {"bin2hex", kat / "duzy.bin", kat / "duzy.hex"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_FALSE(std::filesystem::exists(kat / "duzy.hex"));
+
+  EXPECT_EQ(cli(kat, {"bin2hex"}).kod, 2);
+}
+
+TEST(CliHex2bin, PrzykladowyProgram) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  const auto w =
+      cli(kat, {"hex2bin", std::string(OSTREL_SOURCE_DIR) + "/samples/miganie.hex", kat / "m.bin"});
+  EXPECT_EQ(w.kod, 0);
+  EXPECT_EQ(w.wyjscie, "Konwersja OK\n");
+}
+
+}  // namespace
+}  // namespace ostrel::test
