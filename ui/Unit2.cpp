@@ -1,5 +1,7 @@
 #include "ui/Unit2.h"
 
+#include <algorithm>
+
 namespace ostrel {
 
 namespace {
@@ -8,8 +10,10 @@ QString q(const std::string& s) {
 }
 
 void ustaw_pole(QCheckBox& p, int x, int y, int w, int h, const PoleWyboru& stan) {
-  p.setGeometry(x, y, w, h);
   p.setText(q(stan.podpis));
+  // Liberation Sans runs wider than the original's bitmap font: a box grows to the right
+  // rather than cut its caption.
+  p.setGeometry(x, y, std::max(w, p.sizeHint().width()), h);
   p.setChecked(stan.zaznaczone);
   p.setEnabled(stan.aktywne);
 }

@@ -1,8 +1,14 @@
 #include "ui/wyglad.h"
 
 #include <QMouseEvent>
+#include <QStyle>
+#include <QStyleFactory>
 
 namespace ostrel {
+
+void ustaw_wyglad(QApplication& app) {
+  if (QStyle* styl = QStyleFactory::create(QStringLiteral("Windows"))) app.setStyle(styl);
+}
 
 QFont czcionka_okna() {
   QFont f(kCzcionkaSans);

@@ -3,6 +3,7 @@
 // faces stand in at the same pixel heights.
 #pragma once
 
+#include <QApplication>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -13,6 +14,10 @@ namespace ostrel {
 
 inline constexpr const char* kCzcionkaSans = "Liberation Sans";
 inline constexpr const char* kCzcionkaSerif = "Liberation Serif";
+
+// The classic look the windows were drawn for (group box titles on the frame line,
+// raised buttons), the same on every desktop whatever its theme.
+void ustaw_wyglad(QApplication& app);
 
 // The windows' default font: "MS Sans Serif" 8 pt, 11 pixels high.
 QFont czcionka_okna();
