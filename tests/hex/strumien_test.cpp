@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -98,6 +99,14 @@ TEST(ZapisAtomowy, DowiazanieZostajeACelJestZastapiony) {
   ASSERT_TRUE(s.zapisz_plik(kat / "link.bin"));
   EXPECT_TRUE(fs::is_symlink(kat / "link.bin"));
   EXPECT_EQ(czytaj_plik(kat / "cel.bin"), "nowy");
+
+  // A chain of links leads to the same file.
+  ASSERT_EQ(::symlink((kat / "link.bin").c_str(), (kat / "link2.bin").c_str()), 0);
+  Strumien drugi(Bajty{'2'});
+  ASSERT_TRUE(drugi.zapisz_plik(kat / "link2.bin"));
+  EXPECT_TRUE(fs::is_symlink(kat / "link2.bin"));
+  EXPECT_TRUE(fs::is_symlink(kat / "link.bin"));
+  EXPECT_EQ(czytaj_plik(kat / "cel.bin"), "2");
 }
 
 TEST(ZapisAtomowy, CelBedacyKatalogiemNieJestRuszany) {
@@ -165,6 +174,44 @@ TEST(ZapisAtomowy, PrzerwanyZapisNieZostawiaPolowyPliku) {
   EXPECT_EQ(wynik, 1);
   EXPECT_EQ(czytaj_plik(cel), "stara zawartosc");
   EXPECT_TRUE(obce_pliki(kat, {"wy.bin"}).empty());
+}
+
+TEST(ZapisAtomowy, NowyPlikDostajePrawaWedlugUmask) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  const mode_t stara = ::umask(027);
+  const bool ok = zapisz_atomowo(kat / "nowy.bin", "x", 1);
+  ::umask(stara);
+  ASSERT_TRUE(ok);
+  struct stat st {};
+  ASSERT_EQ(::stat((kat / "nowy.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(ZapisAtomowy, UrzadzenieJestZapisywaneANieZastepowane) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  // A private copy of /dev/null, so a failure here cannot harm the real one.
+  const std::string wezel = kat / "null";
+  if (::mknod(wezel.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+    GTEST_SKIP() << "cannot create a device node here";
+  }
+  std::string blad;
+  EXPECT_TRUE(zapisz_atomowo(wezel, "abc", 3, &blad)) << blad;
+  struct stat st {};
+  ASSERT_EQ(::stat(wezel.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device node must survive";
+  EXPECT_TRUE(obce_pliki(kat, {"null"}).empty());
+}
+
+TEST(Strumien, PotokNieJestWczytywanyINieBlokuje) {
+  Katalog kat;
+  ASSERT_TRUE(kat.ok());
+  ASSERT_EQ(::mkfifo((kat / "potok").c_str(), 0600), 0);
+  Strumien s;
+  std::string blad;
+  EXPECT_FALSE(s.wczytaj_plik(kat / "potok", &blad));
+  EXPECT_FALSE(blad.empty());
 }
 
 TEST(ZapisAtomowy, BrakKataloguDocelowego) {
