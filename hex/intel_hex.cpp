@@ -111,8 +111,9 @@ class Czytnik {
     const unsigned adres = pole(4, kBladAdres) & 0xFFFF;
     suma += (adres >> 8) + (adres & 0xFF);
 
-    // Data go to their address within the current segment. The padding runs before the
-    // type is known, so an end-of-file record with a high address field pads as well.
+    // Data go to their address within the current segment; a record that runs past 0xFFFF
+    // goes on upwards rather than wrapping. The padding runs before the type is known, so
+    // an end-of-file record with a high address field pads as well.
     const std::size_t poczatek = baza_ + adres;
     wypelnij_do(poczatek);
 
