@@ -337,10 +337,10 @@ void TCommPortDriver::Tick() {
   }
 
   if (s.PacketSize <= czeka) {
-    // Whole packets found with no partial one recorded: count them from now, so the
-    // leftover bytes get their full time-out instead of one measured from a moment long
-    // past.
-    if (s.PacketStartTime == kBrakPakietu) s.PacketStartTime = jako_znacznik(teraz(p));
+    // Whole packets found with no partial one recorded: advancing -1 would date the
+    // leftover bytes to a moment long past and time them out at the next tick. They are
+    // seen for the first time now, so their time-out counts from now.
+    const bool bez_poczatku = s.PacketStartTime == kBrakPakietu;
     // A handler may close the port or change the packet size; re-check before each packet.
     while (IsOpen() && s.PacketSize > 0 && s.PacketSize <= czeka && s.PacketSize <= pojemnosc) {
       const auto rozmiar = static_cast<std::uint32_t>(s.PacketSize);
@@ -354,11 +354,15 @@ void TCommPortDriver::Tick() {
       czeka -= rozmiar;
       if (czeka == 0) s.PacketStartTime = kBrakPakietu;
     }
+    if (bez_poczatku && czeka > 0) s.PacketStartTime = jako_znacznik(teraz(p));
     return;
   }
 
+  // Advanced by whole packets, the start may lie a little ahead of now; a signed
+  // difference reads that as "not yet" rather than as a wrapped, huge elapsed time.
   if (s.PacketTimeout > 0 && s.PacketStartTime != kBrakPakietu &&
-      uplynelo(p, static_cast<std::uint32_t>(s.PacketStartTime)) > s.PacketTimeout) {
+      static_cast<std::int32_t>(teraz(p) - static_cast<std::uint32_t>(s.PacketStartTime)) >
+          s.PacketTimeout) {
     const auto n = static_cast<std::uint32_t>(std::min(czeka, pojemnosc));
     std::uint32_t przyszlo = 0;
     const bool ok = n == 0 || p.czytaj(s.PortHandle, s.ReceiveBuffer.data(), n, przyszlo);

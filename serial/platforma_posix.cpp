@@ -222,6 +222,13 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       }
     }
     if (ioctl(h, TIOCOUTQ, &n_wy) != 0) n_wy = 0;
+    if (n_we > 0) {
+      // Input waiting: no wait above, yet a write loop may be stuck on a full output
+      // queue (whose count not every driver reports). Wait the millisecond for room;
+      // with room, poll returns at once.
+      pollfd p{h, POLLOUT, 0};
+      if (poll(&p, 1, 1) > 0 && (p.revents & POLLOUT) == 0) spij_1ms();
+    }
     we = n_we > 0 ? static_cast<std::uint32_t>(n_we) : 0;
     wy = n_wy > 0 ? static_cast<std::uint32_t>(n_wy) : 0;
     return true;

@@ -615,8 +615,8 @@ TEST_F(Komponent, PacketModeDeliversWholePacketsAndKeepsTheRest) {
   EXPECT_EQ(pakiety[1], kolejne(10, 10));
   EXPECT_EQ(p->kolejka_we.size(), 5u);
   EXPECT_TRUE(dane.empty());
-  // The leftover counts from this tick, advanced by the two packets' time.
-  EXPECT_EQ(port->PacketStartTime(), static_cast<std::int32_t>(1000 + 2 * PacketTime(br9600, 10)));
+  // No partial packet was recorded before: the leftover counts from this tick.
+  EXPECT_EQ(port->PacketStartTime(), 1000);
 
   // Packets that empty the queue exactly leave no partial packet behind.
   p->wejscie_teraz(kolejne(15, 25));
@@ -624,6 +624,43 @@ TEST_F(Komponent, PacketModeDeliversWholePacketsAndKeepsTheRest) {
   EXPECT_EQ(pakiety.size(), 4u);
   EXPECT_EQ(port->PacketStartTime(), -1);
   EXPECT_TRUE(p->kolejka_we.empty());
+}
+
+TEST_F(Komponent, RecordedStartAdvancesByPacketTimes) {
+  port->setPacketSize(10);
+  port->setPacketTimeout(200);
+  port->setPacketMode(pmPass);
+  ASSERT_TRUE(port->Open());
+  zbieraj();
+  p->wejscie_teraz(kolejne(5));
+  port->Tick();
+  EXPECT_EQ(port->PacketStartTime(), 1000);
+  p->przesun(50);
+  p->wejscie_teraz(kolejne(20, 5));
+  port->Tick();
+  ASSERT_EQ(pakiety.size(), 2u);
+  EXPECT_EQ(pakiety[1], kolejne(10, 10));
+  EXPECT_EQ(port->PacketStartTime(), static_cast<std::int32_t>(1000 + 2 * PacketTime(br9600, 10)));
+
+  // At 110 baud one packet is worth 909 ms: the start moves ahead of the clock, and the
+  // leftover must not be taken for timed out at the next tick.
+  port->setComPortSpeed(br110);
+  pakiety.clear();
+  p->wejscie_teraz({1});
+  port->Tick();
+  const std::uint32_t t0 = p->zegar;
+  p->przesun(10);
+  p->wejscie_teraz(kolejne(14));
+  port->Tick();
+  ASSERT_EQ(pakiety.size(), 1u);
+  EXPECT_EQ(port->PacketStartTime(), static_cast<std::int32_t>(t0 + 909));
+  p->przesun(10);
+  port->Tick();
+  EXPECT_EQ(pakiety.size(), 1u);
+  p->zegar = t0 + 909 + 201;
+  port->Tick();
+  ASSERT_EQ(pakiety.size(), 2u);
+  EXPECT_EQ(pakiety[1].size(), 5u);
 }
 
 TEST_F(Komponent, LeftoverAfterPacketsGetsItsFullTimeout) {

@@ -377,6 +377,25 @@ TEST(PortPty, HangUpTimesOutWithoutSpinning) {
   EXPECT_FALSE(port.IsOpen());
 }
 
+TEST(PortPty, WriteToStalledPeerDoesNotSpinWhileInputWaits) {
+  Pty pty;
+  long zapytania = 0;
+  TCommPortDriver port(std::make_unique<PlatformaLiczaca>(&zapytania));
+  port.setComPort(pty.port());
+  port.setOutputTimeout(100);
+  ASSERT_TRUE(port.Open());
+  pty.wyslij({1, 2, 3});  // input that nobody reads during the write
+  ASSERT_TRUE(czekaj_na_wejscie(port, 3));
+  // The peer never reads: the write fills the pseudo-terminal and then stalls.
+  const std::vector<std::uint8_t> duzo(1 << 20, 0x55);
+  zapytania = 0;
+  const std::int32_t zapisane = port.WriteData(duzo.data(), static_cast<std::int32_t>(duzo.size()));
+  EXPECT_GT(zapisane, 0);
+  EXPECT_LT(zapisane, static_cast<std::int32_t>(duzo.size()));
+  EXPECT_LT(zapytania, 5000);
+  EXPECT_EQ(port.InputCount(), 3);
+}
+
 TEST(PortPty, PlatformAnswersAndClock) {
   auto p = utworz_platforme_posix();
   EXPECT_EQ(GetPlatformName(*p), "WNT");
