@@ -151,6 +151,70 @@ void wypisz_informacje(const Programator& p) {
   std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", p.bity_lock, p.bity_fuse);
 }
 
+// Runs the command on a programmer that has been found; prints the result texts.
+Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, TimerReczny& timer,
+              const std::uint32_t& ostatnie_dane, int tryb, const int (&bezpiecznik)[2]) {
+  Wynik w = Wynik::nic;
+  switch (polecenie.rodzaj) {
+    case Rodzaj::wykryj:
+      break;
+    case Rodzaj::pamiec:
+      widok.pokazuj(&p.okno);
+      w = p.operacja_pamieci(polecenie.operacja);
+      widok.pokazuj(nullptr);
+      widok.zamknij_linie();
+      if (w == Wynik::blad_weryfikacji) {
+        std::printf("%s, jednostka %s\n", p.status.Label1.c_str(), p.okno.Label2.c_str());
+      } else if (w != Wynik::ok || polecenie.operacja >= 2) {
+        std::printf("%s\n", p.status.Label1.c_str());
+      }
+      return w;
+    case Rodzaj::informacje:
+      w = p.zaawansowane();
+      if (w != Wynik::ok) break;
+      wypisz_informacje(p);
+      return Wynik::ok;
+    case Rodzaj::blokada: {
+      // The dialog's write works on what its opening read left: the programmer's mode
+      // decides whether the fuse byte goes out, the read fuse bits are the base.
+      w = p.zaawansowane();
+      if (w != Wynik::ok) break;
+      przepusc_polling(timer, ostatnie_dane);
+      for (int i = 0; i < 2; ++i) {
+        if (bezpiecznik[i] < 0) continue;
+        const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
+        if (!pole.aktywne) {
+          std::fprintf(stderr, "Bezpiecznik %d nie jest dostępny w trybie \"%s\"\n", i + 1,
+                       p.dialog.target.c_str());
+          continue;
+        }
+        if (i == 0) {
+          p.ustaw_CheckBox1(bezpiecznik[i] == 1);
+        } else {
+          p.ustaw_CheckBox2(bezpiecznik[i] == 1);
+        }
+      }
+      // The mode last, so that it decides the lock byte.
+      p.wybierz_tryb(tryb);
+      p.modeChange();
+      w = p.Button2Click();
+      if (w != Wynik::ok) break;
+      std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock, p.dialog.info.c_str());
+      if (p.dialog.target == "Tryb PAR16") std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
+      std::printf("\n");
+      return Wynik::ok;
+    }
+    case Rodzaj::kasowanie:
+      w = p.Button3Click();
+      if (w != Wynik::ok) break;
+      std::printf("Układ skasowany\n");
+      return Wynik::ok;
+  }
+  widok.zamknij_linie();
+  std::printf("%s\n", p.status.Label1.c_str());
+  return w;
+}
+
 }  // namespace
 
 int programator(int argc, char** argv) {
@@ -275,64 +339,10 @@ int programator(int argc, char** argv) {
   std::fprintf(stderr, "%s\n", p.status.Label1.c_str());
   przepusc_polling(timer, ostatnie_dane);
 
-  Wynik w = Wynik::nic;
-  switch (polecenie->rodzaj) {
-    case Rodzaj::wykryj:
-      break;
-    case Rodzaj::pamiec:
-      widok.pokazuj(&p.okno);
-      w = p.operacja_pamieci(polecenie->operacja);
-      widok.pokazuj(nullptr);
-      widok.zamknij_linie();
-      if (w == Wynik::blad_weryfikacji) {
-        std::printf("%s, jednostka %s\n", p.status.Label1.c_str(), p.okno.Label2.c_str());
-      } else if (w != Wynik::ok || polecenie->operacja >= 2) {
-        std::printf("%s\n", p.status.Label1.c_str());
-      }
-      return kod_wyjscia(w);
-    case Rodzaj::informacje:
-      w = p.zaawansowane();
-      if (w != Wynik::ok) break;
-      wypisz_informacje(p);
-      return 0;
-    case Rodzaj::blokada: {
-      // The dialog's write works on what its opening read left: the programmer's mode
-      // decides whether the fuse byte goes out, the read fuse bits are the base.
-      w = p.zaawansowane();
-      if (w != Wynik::ok) break;
-      przepusc_polling(timer, ostatnie_dane);
-      for (int i = 0; i < 2; ++i) {
-        if (bezpiecznik[i] < 0) continue;
-        const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
-        if (!pole.aktywne) {
-          std::fprintf(stderr, "Bezpiecznik %d nie jest dostępny w trybie \"%s\"\n", i + 1,
-                       p.dialog.target.c_str());
-          continue;
-        }
-        if (i == 0) {
-          p.ustaw_CheckBox1(bezpiecznik[i] == 1);
-        } else {
-          p.ustaw_CheckBox2(bezpiecznik[i] == 1);
-        }
-      }
-      // The mode last, so that it decides the lock byte.
-      p.wybierz_tryb(tryb);
-      p.modeChange();
-      w = p.Button2Click();
-      if (w != Wynik::ok) break;
-      std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock, p.dialog.info.c_str());
-      if (p.dialog.target == "Tryb PAR16") std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
-      std::printf("\n");
-      return 0;
-    }
-    case Rodzaj::kasowanie:
-      w = p.Button3Click();
-      if (w != Wynik::ok) break;
-      std::printf("Układ skasowany\n");
-      return 0;
-  }
-  widok.zamknij_linie();
-  std::printf("%s\n", p.status.Label1.c_str());
+  const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);
+  // The answer of a closing 'L' that nobody awaits is still on its way: let the polling
+  // take it before the port closes, as the windowed program would.
+  przepusc_polling(timer, ostatnie_dane);
   return kod_wyjscia(w);
 }
 
