@@ -31,4 +31,16 @@ bool ustaw_dowolna_predkosc(int fd, std::uint32_t bps) {
 #endif
 }
 
+std::uint32_t odczytaj_predkosc(int fd) {
+#if defined(__linux__)
+  termios2 t{};
+  if (ioctl(fd, TCGETS2, &t) != 0) return 0;
+  return t.c_ospeed;
+#else
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return 0;
+  return static_cast<std::uint32_t>(cfgetospeed(&t));
+#endif
+}
+
 }  // namespace ostrel

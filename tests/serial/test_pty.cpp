@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "serial/ComDrv32.h"
+#include "serial/predkosc.h"
 #include "serial/timer_reczny.h"
 
 namespace ostrel {
@@ -345,9 +346,13 @@ TEST(PortPty, SpeedChangeWhileOpenPurgesInput) {
   termios t{};
   ASSERT_EQ(tcgetattr(pty.slave, &t), 0);
   EXPECT_EQ(cfgetospeed(&t), B9600);
-  // Speeds termios has no constant for still open and apply.
-  port.setComPortSpeed(br14400);
-  port.setComPortSpeed(br56000);
+  // Speeds termios has no constant for are set as they are.
+  const std::pair<TComPortBaudRate, std::uint32_t> predkosci[] = {
+      {br14400, 14400}, {br56000, 56000}, {br110, 110}, {br115200, 115200}};
+  for (const auto& [predkosc, bps] : predkosci) {
+    port.setComPortSpeed(predkosc);
+    EXPECT_EQ(odczytaj_predkosc(pty.slave), bps);
+  }
   EXPECT_TRUE(port.IsOpen());
   EXPECT_TRUE(port.SendByte(0x55));
   EXPECT_EQ(pty.odbierz(1), Bajty{0x55});

@@ -77,18 +77,5 @@ TEST(TermiosZDcb, CharacterFormatsAndFlowControl) {
   EXPECT_EQ(t.c_cc[VSTOP], 19);
 }
 
-TEST(TermiosZDcb, SpeedsWithoutConstantAreReported) {
-  const std::uint32_t standardowe[] = {110,  300,   600,   1200,  2400,  4800,
-                                       9600, 19200, 38400, 57600, 115200};
-  for (std::uint32_t bps : standardowe) {
-    termios t = gotowany();
-    EXPECT_TRUE(termios_z_dcb(blok(bps, 8, 0, 0, 1), t)) << bps;
-  }
-  for (std::uint32_t bps : {14400u, 56000u}) {
-    termios t = gotowany();
-    EXPECT_FALSE(termios_z_dcb(blok(bps, 8, 0, 0, 1), t)) << bps;
-  }
-}
-
 }  // namespace
 }  // namespace ostrel
