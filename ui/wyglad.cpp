@@ -42,6 +42,11 @@ void TLabel::dopasuj() {
   resize(fm.horizontalAdvance(text()), std::max(wysokosc_, fm.height()));
 }
 
+void TLabel::changeEvent(QEvent* e) {
+  QLabel::changeEvent(e);
+  if (e->type() == QEvent::FontChange) dopasuj();
+}
+
 void TLabel::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton) {
     wcisniety_ = true;

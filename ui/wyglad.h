@@ -41,6 +41,8 @@ class TLabel : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  // A new font (the window's, applied after the label was made) changes the text's size.
+  void changeEvent(QEvent* e) override;
 
  private:
   void dopasuj();

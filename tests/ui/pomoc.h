@@ -1,0 +1,143 @@
+// Helpers of the window tests: a private configuration folder in which no serial port
+// answers unless a simulator is linked in, waiting in the event loop, mouse clicks.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/symulator.h"
+#include "ui/Okna.h"
+
+namespace ostrel::test {
+
+// XDG_CONFIG_HOME for one test: the folder ostrel/ with comN links that lead nowhere,
+// so the search never touches the machine's real ports. `wolne` ports get no link (a
+// simulator links itself there).
+class Konfiguracja {
+ public:
+  explicit Konfiguracja(std::vector<int> wolne = {}) {
+    std::filesystem::create_directories(katalog_ / "ostrel");
+    for (int n = 1; n <= 4; ++n) {
+      if (std::find(wolne.begin(), wolne.end(), n) != wolne.end()) continue;
+      const std::string lacze = katalog_ / ("ostrel/com" + std::to_string(n));
+      std::filesystem::create_symlink("/nonexistent/ostrel-test-no-port", lacze);
+    }
+    const char* stara = std::getenv("XDG_CONFIG_HOME");
+    if (stara != nullptr) poprzednia_ = stara;
+    mial_ = stara != nullptr;
+    ::setenv("XDG_CONFIG_HOME", katalog_.sciezka().c_str(), 1);
+  }
+  ~Konfiguracja() {
+    if (mial_) {
+      ::setenv("XDG_CONFIG_HOME", poprzednia_.c_str(), 1);
+    } else {
+      ::unsetenv("XDG_CONFIG_HOME");
+    }
+  }
+  Konfiguracja(const Konfiguracja&) = delete;
+  Konfiguracja& operator=(const Konfiguracja&) = delete;
+
+  const std::string& sciezka() const { return katalog_.sciezka(); }
+  std::string plik_ustawien() const { return katalog_ / "ostrel/Ostrel.cf"; }
+  // A scratch file in the folder.
+  std::string plik(const std::string& nazwa) const { return katalog_ / nazwa; }
+
+  void zapisz_ustawienia(const std::vector<std::uint8_t>& bajty) const {
+    std::ofstream(plik_ustawien(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bajty.data()),
+               static_cast<std::streamsize>(bajty.size()));
+  }
+  std::vector<std::uint8_t> ustawienia() const { return czytaj_plik(plik_ustawien()); }
+
+  static std::vector<std::uint8_t> czytaj_plik(const std::string& sciezka) {
+    std::ifstream we(sciezka, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(we), {});
+  }
+  static void zapisz_plik(const std::string& sciezka, const std::string& tresc) {
+    std::ofstream(sciezka, std::ios::binary) << tresc;
+  }
+
+ private:
+  KatalogTymczasowy katalog_;
+  std::string poprzednia_;
+  bool mial_ = false;
+};
+
+// Runs the event loop (timers, painting) for `ms`.
+inline void czekaj_ms(int ms) {
+  QEventLoop petla;
+  QTimer::singleShot(ms, &petla, &QEventLoop::quit);
+  petla.exec();
+}
+
+// Runs the event loop until the condition holds; false after `limit_ms`.
+template <class F>
+bool czekaj_az(F warunek, int limit_ms = 30000) {
+  QElapsedTimer zegar;
+  zegar.start();
+  while (!warunek()) {
+    if (zegar.elapsed() > limit_ms) return false;
+    czekaj_ms(10);
+  }
+  return true;
+}
+
+// A left click at `punkt` of the widget, delivered as press and release.
+inline void kliknij(QWidget& w, QPoint punkt) {
+  const QPointF lok(punkt);
+  const QPointF glob(w.mapToGlobal(punkt));
+  QMouseEvent wcisniecie(QEvent::MouseButtonPress, lok, glob, Qt::LeftButton, Qt::LeftButton,
+                         Qt::NoModifier);
+  QApplication::sendEvent(&w, &wcisniecie);
+  QMouseEvent puszczenie(QEvent::MouseButtonRelease, lok, glob, Qt::LeftButton, Qt::NoButton,
+                         Qt::NoModifier);
+  QApplication::sendEvent(&w, &puszczenie);
+}
+
+// The start-up operation, run at once instead of 2000 ms later.
+inline void uruchom_start(Okna& o) {
+  ASSERT_EQ(o.Form1.operacja, TForm1::kStart);
+  o.Form1.Timer1Timer();
+}
+
+// A HEX file of `n` bytes counting up from 0, written where asked.
+inline std::string hex_licznik(std::size_t n, std::size_t adres = 0) {
+  std::string wynik;
+  const char* cyfry = "0123456789ABCDEF";
+  auto bajt = [&](unsigned b) {
+    wynik += cyfry[(b >> 4) & 15];
+    wynik += cyfry[b & 15];
+  };
+  for (std::size_t p = 0; p < n; p += 16) {
+    const unsigned dl = static_cast<unsigned>(std::min<std::size_t>(16, n - p));
+    const unsigned a = static_cast<unsigned>(adres + p);
+    unsigned suma = dl + (a >> 8) + (a & 0xFF);
+    wynik += ':';
+    bajt(dl);
+    bajt(a >> 8);
+    bajt(a & 0xFF);
+    bajt(0);
+    for (unsigned i = 0; i < dl; ++i) {
+      const unsigned b = static_cast<unsigned>((p + i) & 0xFF);
+      bajt(b);
+      suma += b;
+    }
+    bajt((0x100 - (suma & 0xFF)) & 0xFF);
+    wynik += "\r\n";
+  }
+  wynik += ":00000001FF\r\n";
+  return wynik;
+}
+
+}  // namespace ostrel::test
