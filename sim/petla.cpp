@@ -78,20 +78,25 @@ void Petla::uruchom() {
     }
     if (fds[0].revents != 0) return;
     const std::int64_t po = teraz();
-    // Open/close notices first: they were queued before any byte the host wrote after
-    // reopening, so a close is never applied to the next session's bytes.
-    if (indeks_powiadomien >= 0 && fds[indeks_powiadomien].revents != 0) {
+    bool przeczytane = false;
+    if (indeks_mastera >= 0) {
+      const short re = fds[indeks_mastera].revents;
+      if (re & POLLOUT) czeka_na_zapis_ = false;
+      if (re & (POLLIN | POLLHUP | POLLERR)) {
+        czytaj(po);
+        przeczytane = true;
+      }
+    }
+    // Open/close notices after the bytes: the host's open is queued before anything it
+    // writes, so every open that precedes the bytes just read is counted before they
+    // are answered (an answer while nobody holds the port is lost).
+    if (przeczytane || (indeks_powiadomien >= 0 && fds[indeks_powiadomien].revents != 0)) {
       const auto zmiana = terminal_.obsluz_powiadomienia();
-      if (zmiana.otwarty) dziennik_.zdarzenie(ms(po), "host opened the port");
       if (zmiana.zamkniety) {
         automat_.przerwij();
         dziennik_.zdarzenie(ms(po), "host closed the port");
       }
-    }
-    if (indeks_mastera >= 0) {
-      const short re = fds[indeks_mastera].revents;
-      if (re & POLLOUT) czeka_na_zapis_ = false;
-      if (re & (POLLIN | POLLHUP | POLLERR)) czytaj(po);
+      if (zmiana.otwarty) dziennik_.zdarzenie(ms(po), "host opened the port");
     }
   }
 }
@@ -184,11 +189,22 @@ void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
 bool Petla::wyslij(std::int64_t t) {
   bufor_.clear();
   std::size_t ile = 0;
-  while (ile < wyjscie_.size() && wyjscie_[ile].czas <= t && wyjscie_[ile].bajt >= 0) {
+  // Paced bytes go one at a time; unpaced ones in as few writes as possible.
+  const std::size_t najwiecej = znak_ns_ > 0 ? 1 : wyjscie_.size();
+  while (ile < najwiecej && wyjscie_[ile].czas <= t && wyjscie_[ile].bajt >= 0) {
     bufor_.push_back(static_cast<std::uint8_t>(wyjscie_[ile].bajt));
     ++ile;
   }
   if (ile == 0) {
+    // Closing the master throws away what the host has not read yet; an adapter pulled
+    // out after its last answer would have delivered it. Give the host a moment (at
+    // most a second) to take it, then hang up.
+    if (!termin_rozlaczenia_) termin_rozlaczenia_ = t + kNs;
+    if (t < *termin_rozlaczenia_ &&
+        (terminal_.nieodebrane() > 0 || t < ostatni_zapis_ + 20'000'000)) {
+      wyjscie_.front().czas = t + 2'000'000;
+      return true;
+    }
     rozlacz(t);
     return true;
   }
@@ -206,9 +222,21 @@ bool Petla::wyslij(std::int64_t t) {
       wyslane = static_cast<std::size_t>(n);
     }
   }
+  if (wyslane > 0) ostatni_zapis_ = t;
   const double chwila = ms(t);
   for (std::size_t i = 0; i < wyslane; ++i) dziennik_.bajt(chwila, '>', bufor_[i]);
   wyjscie_.erase(wyjscie_.begin(), wyjscie_.begin() + static_cast<std::ptrdiff_t>(wyslane));
+  if (znak_ns_ > 0 && wyslane > 0) {
+    // A byte that left late pushes the rest back: a line never carries two characters
+    // closer than one character time.
+    std::int64_t wolne = t + znak_ns_;
+    for (Wyjscie& w : wyjscie_) {
+      if (w.czas >= wolne) break;
+      w.czas = wolne;
+      if (w.bajt >= 0) wolne += znak_ns_;
+    }
+    wyjscie_wolne_ = std::max(wyjscie_wolne_, wolne - znak_ns_);
+  }
   if (wyslane < ile) {
     czeka_na_zapis_ = true;
     return false;

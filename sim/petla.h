@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "sim/automat.h"
@@ -54,8 +55,10 @@ class Petla {
   std::deque<Wyjscie> wyjscie_;
   bool czeka_na_zapis_ = false;  // the pty is full: wait until it can take bytes
   bool rozlaczenie_zaplanowane_ = false;
-  std::uint64_t polecenia_ = 0;   // complete commands received
-  std::uint64_t odpowiedzi_ = 0;  // answers sent (counted for --garbage-every)
+  std::optional<std::int64_t> termin_rozlaczenia_;  // hang up by then even if unread
+  std::int64_t ostatni_zapis_ = 0;                  // when bytes last went to the pty
+  std::uint64_t polecenia_ = 0;                     // complete commands received
+  std::uint64_t odpowiedzi_ = 0;                    // answers sent (counted for --garbage-every)
   std::vector<std::uint8_t> bufor_;
 };
 

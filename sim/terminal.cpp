@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -93,6 +94,12 @@ Terminal::Zmiana Terminal::obsluz_powiadomienia() {
     }
   }
   return zmiana;
+}
+
+int Terminal::nieodebrane() const {
+  int n = 0;
+  if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &n) != 0) return 0;
+  return n;
 }
 
 void Terminal::rozlacz() {

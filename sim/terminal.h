@@ -31,6 +31,8 @@ class Terminal {
   // Whether a host holds the slave open now.
   bool host_obecny() const { return inotify_ < 0 || otwarcia_ > 0; }
 
+  // Bytes written to the host that it has not read yet.
+  int nieodebrane() const;
   // Closes both ends, as an unplugged adapter: the host's reads and writes fail.
   void rozlacz();
   bool rozlaczony() const { return master_ < 0; }
