@@ -31,6 +31,7 @@ namespace ostrel::test {
 struct Krok {
   Bajty host;
   std::size_t odpowiedz = 0;
+  Bajty odp;  // the answer bytes (filled from a log only)
 };
 
 // Groups the log into steps. Because the simulator logs a byte when it takes it, a host
@@ -44,6 +45,7 @@ inline std::vector<Krok> rozmowa(const std::vector<WpisDziennika>& wpisy) {
     } else if (w.kierunek == '>') {
       if (kroki.empty()) kroki.push_back({});
       ++kroki.back().odpowiedz;
+      kroki.back().odp.push_back(w.bajt);
     }
   }
   return kroki;
@@ -67,7 +69,7 @@ inline std::string opisz(const std::vector<Krok>& kroki) {
 struct Rozmowa {
   std::vector<Krok> kroki;
   Rozmowa& operator()(Bajty host, std::size_t odpowiedz) {
-    kroki.push_back({std::move(host), odpowiedz});
+    kroki.push_back({std::move(host), odpowiedz, {}});
     return *this;
   }
   Rozmowa& powtorz(std::size_t razy, const Bajty& host, std::size_t odpowiedz) {
@@ -194,12 +196,18 @@ struct Stanowisko {
   std::vector<Krok> kroki() const {
     return rozmowa(czytaj_dziennik(pracownia / ("wire" + std::to_string(com_) + ".log")));
   }
-  // The conversation after the search's probe.
-  std::string po_wyszukaniu() const {
+  // The conversation after the search's probe (and anything a test sent before it).
+  std::vector<Krok> kroki_po_wyszukaniu() const {
     auto k = kroki();
-    if (!k.empty() && k.front().host == Bajty{'S'}) k.erase(k.begin());
-    return opisz(k);
+    for (std::size_t i = 0; i < k.size(); ++i) {
+      if (k[i].host == Bajty{'S'}) {
+        k.erase(k.begin(), k.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return k;
+      }
+    }
+    return {};
   }
+  std::string po_wyszukaniu() const { return opisz(kroki_po_wyszukaniu()); }
   Bajty flash() const { return czytaj_plik(pracownia / ("flash" + std::to_string(com_) + ".bin")); }
   Bajty eeprom() const {
     return czytaj_plik(pracownia / ("eeprom" + std::to_string(com_) + ".bin"));
