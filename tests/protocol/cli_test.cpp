@@ -1,0 +1,243 @@
+// ostrel-cli against the simulator: the same bytes as the windowed program, the texts on
+// standard output, the exit statuses, and the faults of a programmer that stops answering.
+#include <gtest/gtest.h>
+
+#include "protocol/stanowisko.h"
+
+namespace ostrel::test {
+namespace {
+
+constexpr std::uint8_t A = 'A', C = 'C', L = 'L', P = 'P', R = 'R', T = 'T';
+constexpr std::uint8_t c = 'c', e = 'e', f = 'f', l = 'l';
+
+struct Cli : ::testing::Test {
+  Pracownia pr;
+
+  Symulator sim(int com, std::vector<std::string> opcje) {
+    return Symulator(argumenty_symulatora(pr, com, std::move(opcje)), kProgramSymulatora,
+                     pr.sciezka());
+  }
+  std::string rozmowa_na(int com) {
+    return opisz(rozmowa(czytaj_dziennik(pr / ("wire" + std::to_string(com) + ".log"))));
+  }
+  Bajty flash(int com) { return czytaj_plik(pr / ("flash" + std::to_string(com) + ".bin")); }
+  WynikCli cli(std::vector<std::string> argumenty) { return uruchom_cli(pr, std::move(argumenty)); }
+};
+
+TEST_F(Cli, WorkedExampleWithStartUpDefaults) {
+  Symulator s = sim(3, {"--device", "AT89C2051"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "a.hex", hex_z({0x12, 0x34, 0x56, 0x78}));
+  const WynikCli w = cli({"program-flash", pr / "a.hex"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Weryfikacja OK!\n");
+  EXPECT_NE(w.bledy.find("100%"), std::string::npos);
+  s.zatrzymaj();
+  Rozmowa r;
+  r({'S'}, 7)({T, 0x0C}, 1)({P}, 1)({e}, 1)({L}, 1)({P}, 1);
+  r({A, 0, 0}, 1)({c, 0x12}, 1)({C, 0x34}, 1)({A, 0, 1}, 1)({c, 0x56}, 1)({C, 0x78}, 1);
+  r({P}, 1)({R}, 2)({R}, 2)({L}, 1);
+  EXPECT_EQ(rozmowa_na(3), r.tekst());
+  const Bajty fl = flash(3);
+  ASSERT_EQ(fl.size(), 2048u);
+  EXPECT_EQ(Bajty(fl.begin(), fl.begin() + 5), (Bajty{0x12, 0x34, 0x56, 0x78, 0xFF}));
+}
+
+TEST_F(Cli, NoEraseAndDeviceByName) {
+  Symulator s = sim(1, {"--device", "AT90S8515"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "a.hex", hex_z({0xAA, 0xBB}));
+  const WynikCli w = cli({"--device", "at90s8515", "--no-erase", "program-flash", pr / "a.hex"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  s.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(1), Rozmowa()({'S'}, 7)({T, 56}, 1)({P}, 1)({A, 0, 0}, 1)({c, 0xAA}, 1)(
+                               {C, 0xBB}, 1)({P}, 1)({R}, 2)({L}, 1)
+                               .tekst());
+}
+
+TEST_F(Cli, ReadWritesHexOfWholeMemory) {
+  zapisz_plik(pr / "w.hex", hex_z({1, 2, 3, 4, 5, 6, 7}));
+  Symulator s = sim(2, {"--device", "AT89C1051", "--flash", pr / "w.hex"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device", "AT89C1051", "read-flash", pr / "odczyt.hex"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "");
+  s.zatrzymaj();
+  const Bajty odczyt = obraz_hex(pr / "odczyt.hex");
+  EXPECT_EQ(odczyt.size(), 1024u);
+  EXPECT_EQ(odczyt, flash(2));
+  EXPECT_EQ(rozmowa_na(2), Rozmowa()({'S'}, 7)({P}, 1).powtorz(512, {R}, 2)({L}, 1).tekst());
+}
+
+TEST_F(Cli, VerificationDifferenceExitsOne) {
+  Symulator s = sim(2, {"--device", "AT89C2051"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "a.hex", hex_z({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}));
+  const WynikCli w = cli({"verify-flash", pr / "a.hex"});
+  EXPECT_EQ(w.status, 1);
+  EXPECT_EQ(w.wyjscie, "Błąd weryfikacji, jednostka 3\n");
+}
+
+// A faulty or missing file is found before any port is touched.
+TEST_F(Cli, FileErrorsTouchNoPort) {
+  Symulator s = sim(2, {});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "zly.hex", ":0400000012345678E9\r\n:00000001FF\r\n");
+  WynikCli w = cli({"program-flash", pr / "zly.hex"});
+  EXPECT_EQ(w.status, 1);
+  EXPECT_FALSE(w.wyjscie.empty());
+  EXPECT_EQ(w.wyjscie.find("Weryfikacja"), std::string::npos);
+  w = cli({"verify-flash", pr / "brak.hex"});
+  EXPECT_EQ(w.status, 2);
+  EXPECT_EQ(w.wyjscie, "Nie można otworzyć pliku " + (pr / "brak.hex") + "\n");
+  w = cli({"read-flash", pr / "nie/ma/katalogu.hex"});
+  EXPECT_EQ(w.status, 2);
+  s.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(2), "");
+}
+
+TEST_F(Cli, UsageErrors) {
+  Symulator s = sim(2, {});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const std::vector<std::vector<std::string>> zle = {
+      {},
+      {"flash"},
+      {"read-flash"},
+      {"info", "nadmiar"},
+      {"--port", "0", "detect"},
+      {"--port", "x", "detect"},
+      {"--device", "AT89C9999", "detect"},
+      {"--fuse1", "tak", "write-lock", "0"},
+      {"--fuse1", "on", "erase"},
+      {"--device", "AT90S2313", "write-lock", "3"},  // three modes only
+      {"write-lock", "-1"},
+      {"read-eeprom", pr / "e.hex"},  // the default part has no EEPROM
+      {"--bogus", "detect"},
+  };
+  for (const auto& a : zle) {
+    const WynikCli w = cli(a);
+    std::string opis;
+    for (const auto& x : a) opis += x + " ";
+    EXPECT_EQ(w.status, 2) << opis;
+    EXPECT_FALSE(w.bledy.empty()) << opis;
+  }
+  s.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(2), "");
+}
+
+TEST_F(Cli, SearchOnlyTheGivenPort) {
+  Symulator s2 = sim(2, {});
+  Symulator s4 = sim(4, {});
+  ASSERT_TRUE(s2.dziala() && s4.dziala());
+  WynikCli w = cli({"detect"});
+  EXPECT_EQ(w.status, 0);
+  EXPECT_EQ(w.wyjscie, "Znaleziono programator na com4\n");
+  w = cli({"--port", "2", "detect"});
+  EXPECT_EQ(w.status, 0);
+  EXPECT_EQ(w.wyjscie, "Znaleziono programator na com2\n");
+  s2.zatrzymaj();
+  s4.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(2), "53>7\n53>7\n");
+  EXPECT_EQ(rozmowa_na(4), "53>7\n");
+}
+
+TEST_F(Cli, NoProgrammerExitsThree) {
+  const WynikCli w = cli({"info"});
+  EXPECT_EQ(w.status, 3);
+  EXPECT_EQ(w.wyjscie, "Nie znaleziono programatora - tryb demo\n");
+}
+
+TEST_F(Cli, InfoPrintsTheDialog) {
+  Symulator s = sim(2, {"--device", "AT89S8252", "--version", "34", "--hw-version", "21"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device", "AT89S8252", "info"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_NE(w.wyjscie.find("Sygnatura: "), std::string::npos) << w.wyjscie;
+  EXPECT_NE(w.wyjscie.find("Soft. 3.4 Hard. 2.1"), std::string::npos) << w.wyjscie;
+  EXPECT_NE(w.wyjscie.find("Tryb ISP"), std::string::npos) << w.wyjscie;
+  EXPECT_NE(w.wyjscie.find("Tryb 0 | B1 [  ] ; B2 [  ] ; B3 [  ] | zapis i odczyt możliwy"),
+            std::string::npos)
+      << w.wyjscie;
+  EXPECT_NE(w.wyjscie.find("Bezpiecznik 2: tak [Programowanie SPI (SPIEN)]"), std::string::npos)
+      << w.wyjscie;
+}
+
+TEST_F(Cli, WriteLockInPar16WithFuses) {
+  Symulator s = sim(2, {"--device", "AT90S2313", "--mode", "P"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w =
+      cli({"--device", "AT90S2313", "--fuse1", "on", "--fuse2", "off", "write-lock", "2"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Zapisano bity lock 0xF9 (blokada zapisu i odczytu), bezpieczniki 0xFE\n");
+  s.zatrzymaj();
+  const std::string r = rozmowa_na(2);
+  const std::string zapis = Rozmowa()({P}, 1)({l, 0xF9}, 1)({f, 0xFE}, 1)({L}, 1).tekst();
+  ASSERT_GE(r.size(), zapis.size());
+  EXPECT_EQ(r.substr(r.size() - zapis.size()), zapis) << r;
+}
+
+TEST_F(Cli, WriteLockOutsidePar16LeavesFuses) {
+  Symulator s = sim(2, {"--device", "AT90S2313", "--mode", "S"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device", "AT90S2313", "--fuse1", "on", "write-lock", "1"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Zapisano bity lock 0xFD (blokada zapisu)\n");
+  EXPECT_NE(w.bledy.find("Bezpiecznik 1"), std::string::npos);
+  s.zatrzymaj();
+  const std::string r = rozmowa_na(2);
+  const std::string zapis = Rozmowa()({P}, 1)({l, 0xFD}, 1)({L}, 1).tekst();
+  ASSERT_GE(r.size(), zapis.size());
+  EXPECT_EQ(r.substr(r.size() - zapis.size()), zapis) << r;
+}
+
+TEST_F(Cli, Erase) {
+  Symulator s = sim(2, {});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"erase"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  s.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(2), Rozmowa()({'S'}, 7)({P}, 1)({e}, 1)({L}, 1).tekst());
+}
+
+// A programmer that stops answering in the middle of a transfer, or goes away: the
+// command ends within the answer bound, says so, and sends nothing more.
+struct Usterka {
+  const char* nazwa;
+  const char* opcja;
+  const char* polecenie;
+};
+
+class UsterkaCli : public Cli, public ::testing::WithParamInterface<Usterka> {};
+
+TEST_P(UsterkaCli, EndsWithinBound) {
+  const Usterka& u = GetParam();
+  Symulator s = sim(2, {"--device", "AT89C2051", u.opcja, "20"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "a.hex", hex_z(Bajty(64, 0x5A)));
+  const std::string plik =
+      std::string(u.polecenie) == "read-flash" ? pr / "odczyt.hex" : pr / "a.hex";
+  const WynikCli w = cli({u.polecenie, plik});
+  EXPECT_EQ(w.status, 3) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Programator nie odpowiada\n");
+  // 5 s of silence, plus the output time-outs of a few bytes to a dead line.
+  EXPECT_LT(w.sekundy, 20.0);
+  EXPECT_FALSE(istnieje(pr / "odczyt.hex"));  // an abandoned read writes no file
+  s.zatrzymaj();
+  // The host stopped at the command that went unanswered.
+  const auto kroki = rozmowa(czytaj_dziennik(pr / "wire2.log"));
+  ASSERT_FALSE(kroki.empty());
+  EXPECT_LE(kroki.size(), 21u);
+  if (std::string(u.opcja) == "--stop-after") {
+    EXPECT_EQ(kroki.back().odpowiedz, 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, UsterkaCli,
+                         ::testing::Values(Usterka{"SilentProgram", "--stop-after",
+                                                   "program-flash"},
+                                           Usterka{"SilentRead", "--stop-after", "read-flash"},
+                                           Usterka{"HangUp", "--hangup-after", "program-flash"}),
+                         [](const auto& info) { return std::string(info.param.nazwa); });
+
+}  // namespace
+}  // namespace ostrel::test
