@@ -24,6 +24,7 @@ bool jest_avrdude() {
 }
 
 struct Chip {
+  friend void PrintTo(const Chip& c, std::ostream* os) { *os << c.uklad; }
   const char* uklad;      // --device of the simulator
   const char* czesc;      // avrdude's -p
   std::size_t flash;      // bytes
@@ -74,7 +75,10 @@ TEST_P(SymulatorAvrdude, ProgramsVerifiesAndReadsBackFlashAndEeprom) {
 
 INSTANTIATE_TEST_SUITE_P(Chipy, SymulatorAvrdude,
                          ::testing::Values(Chip{"AT90S8515", "8515", 8192, 512, "0x1e9301"},
-                                           Chip{"AT90S2313", "2313", 2048, 128, "0x1e9101"}));
+                                           Chip{"AT90S2313", "2313", 2048, 128, "0x1e9101"}),
+                         [](const ::testing::TestParamInfo<Chip>& i) {
+                           return std::string(i.param.uklad);
+                         });
 
 }  // namespace
 }  // namespace ostrel::test

@@ -210,6 +210,7 @@ TEST(SymulatorPolecenia, FlashProgrammingOnlyClearsBitsUntilChipErase) {
 
 // 'F' after 'l' and 'f', in the layout the host decodes for each family.
 struct PrzypadekF {
+  friend void PrintTo(const PrzypadekF& p, std::ostream* os) { *os << p.uklad; }
   const char* uklad;
   Bajty zapisy;          // 'l'/'f' commands with their bytes
   std::uint8_t f_przed;  // 'F' of a new chip
@@ -246,7 +247,10 @@ INSTANTIATE_TEST_SUITE_P(Rodziny, SymulatorF,
                              PrzypadekF{"AT89S8252", {'l', 31, 'f', 0xFF}, 0xFE, 0x1F},
                              // AT89C parts have no fuses: the lock byte comes back as written.
                              PrzypadekF{"AT89C2051", {'l', 253, 'f', 0x00}, 0xFF, 0xFD},
-                             PrzypadekF{"AT89C52", {'l', 63, 'l', 127}, 0xFF, 0x3F}));
+                             PrzypadekF{"AT89C52", {'l', 63, 'l', 127}, 0xFF, 0x3F}),
+                         [](const ::testing::TestParamInfo<PrzypadekF>& i) {
+                           return std::string(i.param.uklad) + "_" + std::to_string(i.index);
+                         });
 
 // Every chip answers 's' with its own signature, last byte first.
 TEST(SymulatorPolecenia, SignatureOfEveryChipIsAtmelsSentLastByteFirst) {
