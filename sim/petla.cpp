@@ -208,9 +208,10 @@ bool Petla::wyslij(std::int64_t t) {
     rozlacz(t);
     return true;
   }
+  // With nobody holding the port the bytes go out on the line and are lost, as on a
+  // real port; the log still shows them.
   std::size_t wyslane = ile;
   if (terminal_.host_obecny()) {
-    // Nobody listening: the bytes go out on the line and are lost, as on a real port.
     const ssize_t n = ::write(terminal_.master(), bufor_.data(), bufor_.size());
     if (n < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -223,20 +224,13 @@ bool Petla::wyslij(std::int64_t t) {
     }
   }
   if (wyslane > 0) ostatni_zapis_ = t;
-  const double chwila = ms(t);
-  for (std::size_t i = 0; i < wyslane; ++i) dziennik_.bajt(chwila, '>', bufor_[i]);
-  wyjscie_.erase(wyjscie_.begin(), wyjscie_.begin() + static_cast<std::ptrdiff_t>(wyslane));
-  if (znak_ns_ > 0 && wyslane > 0) {
-    // A byte that left late pushes the rest back: a line never carries two characters
-    // closer than one character time.
-    std::int64_t wolne = t + znak_ns_;
-    for (Wyjscie& w : wyjscie_) {
-      if (w.czas >= wolne) break;
-      w.czas = wolne;
-      if (w.bajt >= 0) wolne += znak_ns_;
-    }
-    wyjscie_wolne_ = std::max(wyjscie_wolne_, wolne - znak_ns_);
+  // A paced byte is logged at its moment on the modelled line (it leaves the pty a few
+  // microseconds later, without pushing the following ones back); an unpaced one when
+  // it went out.
+  for (std::size_t i = 0; i < wyslane; ++i) {
+    dziennik_.bajt(ms(znak_ns_ > 0 ? wyjscie_[i].czas : t), '>', bufor_[i]);
   }
+  wyjscie_.erase(wyjscie_.begin(), wyjscie_.begin() + static_cast<std::ptrdiff_t>(wyslane));
   if (wyslane < ile) {
     czeka_na_zapis_ = true;
     return false;
