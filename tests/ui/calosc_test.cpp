@@ -32,6 +32,23 @@ Bajty obraz_pliku(const std::string& sciezka) {
   return obraz.dane();
 }
 
+// Counts the progress bar's paintings made while the main window is disabled, that is
+// while an operation holds the message loop.
+class MalowanieWTrakcie : public QObject {
+ public:
+  explicit MalowanieWTrakcie(TForm1& f) : f_(f) { f_.ProgressBar2.installEventFilter(this); }
+  int ile = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint && !f_.isEnabled()) ++ile;
+    return false;
+  }
+
+ private:
+  TForm1& f_;
+};
+
 class Calosc : public ::testing::Test {
  protected:
   void uruchom(const char* uklad) {
@@ -92,9 +109,12 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   const std::string zrodlo = konfiguracja.plik("program.hex");
   Konfiguracja::zapisz_plik(zrodlo, hex_licznik(300));
 
-  // Program with the chip erase ticked, then verify.
+  // Program with the chip erase ticked, then verify. The bar is drawn as it advances.
+  o->Form1.show();
+  MalowanieWTrakcie malowanie(o->Form1);
   wybierz_plik(zrodlo);
   nacisnij(o->Form1.Button3);
+  EXPECT_GE(malowanie.ile, 50) << "programming and verification each climb to 100";
   EXPECT_EQ(o->Form3.Label1.text(), QStringLiteral("Weryfikacja OK!"));
   EXPECT_TRUE(o->Form3.isVisible());
   EXPECT_EQ(o->Form1.ProgressBar2.value(), 100);
