@@ -2,6 +2,8 @@
 // standard output, the exit statuses, and the faults of a programmer that stops answering.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "protocol/stanowisko.h"
 
 namespace ostrel::test {
@@ -206,6 +208,10 @@ struct Usterka {
   const char* opcja;
   const char* polecenie;
 };
+
+void PrintTo(const Usterka& z, std::ostream* os) {
+  *os << z.nazwa;
+}
 
 class UsterkaCli : public Cli, public ::testing::WithParamInterface<Usterka> {};
 

@@ -2,6 +2,7 @@
 // the progress shown, what the chip holds afterwards and the HEX file a read writes.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <thread>
 
 #include "devices/uklady.h"
@@ -261,12 +262,17 @@ TEST(Operacje, EmptyImageAndDeviceWithoutEeprom) {
 }
 
 struct Roznica {
+  const char* nazwa;
   const char* uklad;
   int indeks;
   Bajty obraz;       // against an erased chip
   const char* unit;  // Label2
   std::size_t odczyty;
 };
+
+void PrintTo(const Roznica& z, std::ostream* os) {
+  *os << z.nazwa;
+}
 
 class RoznicaWeryfikacji : public ::testing::TestWithParam<Roznica> {};
 
@@ -301,13 +307,15 @@ TEST_P(RoznicaWeryfikacji, StopsAtFirstDifferentUnit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Operacje, RoznicaWeryfikacji,
-    ::testing::Values(Roznica{"AT89C51", kAT89C51, {0x00, 0x11, 0x22}, "1", 1},
-                      Roznica{"AT89C51", kAT89C51, {0xFF, 0xFF, 0x5A, 0xFF}, "3", 3},
-                      Roznica{"AT89C2051", kAT89C2051, {0x00, 0xFF, 0xFF, 0xFF}, "1", 1},
-                      Roznica{"AT89C2051", kAT89C2051, {0xFF, 0x00, 0xFF, 0xFF}, "1", 1},
-                      Roznica{"AT89C2051", kAT89C2051,
-                              Bajty{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "4", 4},
-                      Roznica{"AT90S1200", kAT90S1200, {0xFF, 0x01, 0xFF}, "2", 2}));
+    ::testing::Values(
+        Roznica{"ByteFirst", "AT89C51", kAT89C51, {0x00, 0x11, 0x22}, "1", 1},
+        Roznica{"ByteThird", "AT89C51", kAT89C51, {0xFF, 0xFF, 0x5A, 0xFF}, "3", 3},
+        Roznica{"PairedLowByte", "AT89C2051", kAT89C2051, {0x00, 0xFF, 0xFF, 0xFF}, "1", 1},
+        Roznica{"PairedHighByte", "AT89C2051", kAT89C2051, {0xFF, 0x00, 0xFF, 0xFF}, "1", 1},
+        Roznica{"PairedFourthWord", "AT89C2051", kAT89C2051,
+                Bajty{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "4", 4},
+        Roznica{"EepromSecond", "AT90S1200", kAT90S1200, {0xFF, 0x01, 0xFF}, "2", 2}),
+    [](const auto& info) { return std::string(info.param.nazwa); });
 
 TEST(Operacje, HexErrorSendsNothing) {
   Stanowisko s({"--device", "AT89C2051"});

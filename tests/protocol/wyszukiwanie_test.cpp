@@ -1,6 +1,8 @@
 // The search for the programmer and demo mode, against simulators on COM ports.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "protocol/stanowisko.h"
 
 namespace ostrel::test {
@@ -30,6 +32,10 @@ struct Zla {
   const char* nazwa;
   std::vector<std::string> opcje;
 };
+
+void PrintTo(const Zla& z, std::ostream* os) {
+  *os << z.nazwa;
+}
 
 class ZlaOdpowiedz : public ::testing::TestWithParam<Zla> {};
 

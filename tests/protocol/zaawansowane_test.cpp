@@ -1,6 +1,7 @@
 // Identification, lock bits, fuses and chip erase against the simulator.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <thread>
 
 #include "devices/uklady.h"
@@ -106,6 +107,10 @@ struct Wzor {
   int bajt_trybu_2;    // bity_lock of "Tryb 2" for this list
 };
 
+void PrintTo(const Wzor& z, std::ostream* os) {
+  *os << z.nazwa;
+}
+
 class NieznanyWzor : public ::testing::TestWithParam<Wzor> {};
 
 TEST_P(NieznanyWzor, LeavesSelectedModeUnchanged) {
@@ -136,6 +141,10 @@ struct TrybProgramatora {
   const char* target;
   bool aktywne;
 };
+
+void PrintTo(const TrybProgramatora& z, std::ostream* os) {
+  *os << z.nazwa;
+}
 
 class OdpowiedzP : public ::testing::TestWithParam<TrybProgramatora> {};
 
