@@ -231,28 +231,25 @@ int programator(int argc, char** argv) {
       pozycyjne.emplace_back(a);
       continue;
     }
-    auto wartosc = [&](const char* opcja) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)opcja;
-      return argv[++i];
-    };
+    // The value that follows an option, or null at the end of the line.
+    auto wartosc = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (std::strcmp(a, "--") == 0) {
       koniec_opcji = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
       std::fputs(kUzycie, stdout);
       return 0;
     } else if (std::strcmp(a, "--port") == 0) {
-      const char* v = wartosc(a);
+      const char* v = wartosc();
       if (v == nullptr || !parsuj_liczbe(v, numer_portu) || numer_portu < 1 || numer_portu > 16)
         return blad_uzycia("--port wymaga numeru portu 1..16");
     } else if (std::strcmp(a, "--device") == 0) {
-      const char* v = wartosc(a);
+      const char* v = wartosc();
       if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu");
       uklad = v;
     } else if (std::strcmp(a, "--no-erase") == 0) {
       bez_kasowania = true;
     } else if (std::strcmp(a, "--fuse1") == 0 || std::strcmp(a, "--fuse2") == 0) {
-      const char* v = wartosc(a);
+      const char* v = wartosc();
       const int ktory = a[6] == '1' ? 0 : 1;
       if (v == nullptr || !parsuj_wlacznik(v, bezpiecznik[ktory]))
         return blad_uzycia(std::string(a) + " wymaga on albo off");
