@@ -304,7 +304,7 @@ int programator(int argc, char** argv) {
     if (kod >= 2) {
       Strumien obraz;
       std::string tekst;
-      const Wynik w = wczytaj_hex(argument, obraz, tekst);
+      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom));
       if (w != Wynik::ok) {
         std::printf("%s\n", tekst.c_str());
         return kod_wyjscia(w);

@@ -49,9 +49,15 @@ void ustaw_CommPortDriver1(TCommPortDriver& port);
 // upper-case hex digits and a blank each ("01 91 1E ").
 std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura);
 
+// An image larger than the memory it is meant for: programming it would run past the
+// memory's end and wrap over its start, and at 19200 baud a large one would take hours.
+inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci układu";
+
 // Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
-// blad_hex with the Polish text for the status window in `tekst`.
-Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst);
+// blad_hex with the Polish text for the status window in `tekst`. An image of more than
+// `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy.
+Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
+                  std::size_t pojemnosc = static_cast<std::size_t>(-1));
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);
@@ -95,6 +101,8 @@ class Programator {
   // ---- The scheduler's operations 0..5 on the file `nazwa_pliku`: HEX loading,
   // preamble, transfer, closing, messages through the status window, file writing.
   Wynik operacja_pamieci(int kod);
+  // Bytes the selected device's flash (or EEPROM) holds: the largest image it takes.
+  std::size_t pojemnosc(bool flash) const;
 
   // ---- Identification, lock bits and fuses.
   Wynik zaawansowane();

@@ -30,7 +30,8 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 
 }  // namespace
 
-Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst) {
+Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
+                  std::size_t pojemnosc) {
   Strumien hex;
   if (!hex.wczytaj_plik(nazwa)) {
     tekst = "Nie można otworzyć pliku " + nazwa;
@@ -38,7 +39,18 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst)
   }
   obraz.wyczysc();
   konwertuj_hex(hex, obraz, tekst, 255);
-  return tekst == kKonwersjaOK ? Wynik::ok : Wynik::blad_hex;
+  if (tekst != kKonwersjaOK) return Wynik::blad_hex;
+  if (obraz.rozmiar() > pojemnosc) {
+    tekst = kPlikZaDuzy;
+    return Wynik::blad_hex;
+  }
+  return Wynik::ok;
+}
+
+std::size_t Programator::pojemnosc(bool flash) const {
+  // Under paired addressing the flash size counts words of two bytes.
+  if (flash) return std::size_t{rozmiar_flash} * (adresowanie_bajtowe != 0 ? 1 : 2);
+  return rozmiar_eeprom;
 }
 
 void Programator::ustaw_postep_wprost(int wartosc) {
@@ -193,7 +205,7 @@ Wynik Programator::przebieg_pamieci(int kod) {
   // The file is loaded and converted before anything goes to the programmer.
   {
     std::string tekst;
-    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst);
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash));
     if (w != Wynik::ok) {
       komunikat(tekst);
       return w;
