@@ -217,14 +217,18 @@ std::int32_t TCommPortDriver::InputCount() {
   if (!IsOpen()) return 65535;
   std::uint32_t we = 0, wy = 0;
   // A failed query (a hung-up line) reads as an empty queue, never as bytes to fetch.
-  if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy)) return 0;
+  if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy,
+                                   PlatformaSzeregowa::Czekanie::na_wejscie))
+    return 0;
   return static_cast<std::int32_t>(std::min<std::uint32_t>(we, 0x7fffffff));
 }
 
 std::uint16_t TCommPortDriver::OutputFree() {
   if (!IsOpen()) return 65535;
   std::uint32_t we = 0, wy = 0;
-  if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy)) wy = 0;
+  if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy,
+                                   PlatformaSzeregowa::Czekanie::na_miejsce))
+    wy = 0;
   return static_cast<std::uint16_t>(s_->ComPortOutBufSize - static_cast<std::uint16_t>(wy));
 }
 
@@ -321,7 +325,7 @@ void TCommPortDriver::Tick() {
   if (s.PollingPauseCount > 0) return;
   PlatformaSzeregowa& p = *s.platforma;
   std::uint32_t we = 0, wy = 0;
-  if (!p.stan_kolejek(s.PortHandle, we, wy)) we = 0;
+  if (!p.stan_kolejek(s.PortHandle, we, wy, PlatformaSzeregowa::Czekanie::brak)) we = 0;
   std::int64_t czeka = we;
   // Never more than the receive buffer holds; the rest waits for the next tick.
   const auto pojemnosc = static_cast<std::int64_t>(s.ReceiveBuffer.size());

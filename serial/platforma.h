@@ -59,8 +59,12 @@ class PlatformaSzeregowa {
   virtual bool ustaw_czasy(Uchwyt h, const CzasyPortu& czasy) = 0;
   // Mask: 1 transmit-abort, 2 receive-abort, 4 transmit-clear, 8 receive-clear.
   virtual bool oczysc(Uchwyt h, std::uint32_t maska) = 0;
+  // What a caller that spins on the queue query is waiting for. A layer that can wait
+  // may block up to the tick counter's resolution for it instead of letting the caller
+  // spin; it must not wait for anything else (a write must not pay for an empty input).
+  enum class Czekanie { brak, na_wejscie, na_miejsce };
   // Combined error-and-status query: input and output queue counts.
-  virtual bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy) = 0;
+  virtual bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy, Czekanie c) = 0;
   // Modem status bits: 0x10 CTS, 0x20 DSR, 0x40 RING, 0x80 RLSD.
   virtual bool linie_modemu(Uchwyt h, std::uint32_t& bity) = 0;
   // Returns false on error; `przeczytane`/`zapisane` receive the count moved.

@@ -200,7 +200,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     return true;
   }
 
-  bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy) override {
+  bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy, Czekanie c) override {
     we = wy = 0;
     if (!nasz(h)) return false;
     int n_we = 0, n_wy = 0;
@@ -209,8 +209,8 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       spij_1ms();
       return false;
     }
-    if (n_we == 0) {
-      // The component's loops call this once per pass; wait here, up to the tick
+    if (n_we == 0 && c == Czekanie::na_wejscie) {
+      // The read loop calls this once per pass; wait here, up to the tick
       // counter's resolution, for input instead of spinning.
       pollfd p{h, POLLIN, 0};
       const int r = poll(&p, 1, 1);
@@ -222,10 +222,9 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       }
     }
     if (ioctl(h, TIOCOUTQ, &n_wy) != 0) n_wy = 0;
-    if (n_we > 0) {
-      // Input waiting: no wait above, yet a write loop may be stuck on a full output
-      // queue (whose count not every driver reports). Wait the millisecond for room;
-      // with room, poll returns at once.
+    if (c == Czekanie::na_miejsce) {
+      // A write loop may be stuck on a full output queue (whose count not every driver
+      // reports). Wait the millisecond for room; with room, poll returns at once.
       pollfd p{h, POLLOUT, 0};
       if (poll(&p, 1, 1) > 0 && (p.revents & POLLOUT) == 0) spij_1ms();
     }

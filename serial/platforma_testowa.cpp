@@ -50,7 +50,7 @@ bool PlatformaTestowa::oczysc(Uchwyt, std::uint32_t maska) {
   return true;
 }
 
-bool PlatformaTestowa::stan_kolejek(Uchwyt, std::uint32_t& we, std::uint32_t& wy) {
+bool PlatformaTestowa::stan_kolejek(Uchwyt, std::uint32_t& we, std::uint32_t& wy, Czekanie) {
   ++zapytania_kolejek;
   if (przy_zapytaniu) przy_zapytaniu();
   dostarcz();

@@ -64,7 +64,8 @@ class PlatformaTestowa : public PlatformaSzeregowa {
   bool ustaw_kolejki(Uchwyt h, std::uint32_t we, std::uint32_t wy) override;
   bool ustaw_czasy(Uchwyt h, const CzasyPortu& c) override;
   bool oczysc(Uchwyt h, std::uint32_t maska) override;
-  bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy) override;
+  // Costs krok_ms of fake time whenever the input is empty, whatever the caller waits for.
+  bool stan_kolejek(Uchwyt h, std::uint32_t& we, std::uint32_t& wy, Czekanie c) override;
   bool linie_modemu(Uchwyt h, std::uint32_t& bity) override;
   bool czytaj(Uchwyt h, void* bufor, std::uint32_t n, std::uint32_t& przeczytane) override;
   bool pisz(Uchwyt h, const void* dane, std::uint32_t n, std::uint32_t& zapisane) override;

@@ -102,9 +102,9 @@ class PlatformaLiczaca final : public PlatformaSzeregowa {
   }
   bool ustaw_czasy(Uchwyt h, const CzasyPortu& c) override { return wew_->ustaw_czasy(h, c); }
   bool oczysc(Uchwyt h, std::uint32_t m) override { return wew_->oczysc(h, m); }
-  bool stan_kolejek(Uchwyt h, std::uint32_t& a, std::uint32_t& b) override {
+  bool stan_kolejek(Uchwyt h, std::uint32_t& a, std::uint32_t& b, Czekanie c) override {
     ++*licznik_;
-    return wew_->stan_kolejek(h, a, b);
+    return wew_->stan_kolejek(h, a, b, c);
   }
   bool linie_modemu(Uchwyt h, std::uint32_t& b) override { return wew_->linie_modemu(h, b); }
   bool czytaj(Uchwyt h, void* d, std::uint32_t n, std::uint32_t& r) override {
