@@ -403,6 +403,9 @@ void TForm1::wczytaj_ustawienia() {
   if (!wczytaj_bajty(sciezka, bajty, blad)) {
     zglos_blad(QStringLiteral("Błąd odczytu pliku ustawień ") + q(sciezka) + QStringLiteral(": ") +
                q(blad));
+    // Nothing of the file was applied: without the defaults every device value would stay
+    // 0 and the next operation would send device code 0.
+    programator.domyslne();
     return;
   }
   const Ustawienia u = czytaj_ustawienia(bajty);
