@@ -67,6 +67,10 @@ class Calosc : public ::testing::Test {
     ASSERT_TRUE(o->Form1.isEnabled());
     o->Form3.Button1.click();
     ASSERT_EQ(o->Form1.programator.tryb_demo, 0);
+    // The open port is polled from the message loop between operations.
+    EXPECT_TRUE(o->Form1.CommPortDriver1.IsOpen());
+    EXPECT_TRUE(o->Form1.TimerPollingu1.aktywny());
+    EXPECT_EQ(o->Form1.TimerPollingu1.okres(), 50);
   }
 
   // Presses the button and waits for the tick that runs what it armed.
@@ -159,6 +163,8 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   o->Form2.Button3.click();
   o->Form2.Button4.click();
   EXPECT_FALSE(o->Form2.isVisible());
+
+  EXPECT_TRUE(o->Form1.TimerPollingu1.aktywny()) << "still polling after the operations";
 
   // The erased chip is programmed from the file just read, without asking for a file.
   bez_dialogu();
