@@ -359,6 +359,10 @@ void TForm1::mouseReleaseEvent(QMouseEvent* e) {
 void TForm1::Timer1Timer() {
   Timer1.stop();
   setEnabled(false);
+  // Clicking the status text enables the window before the start-up has run, and a
+  // button pressed then replaces the pending start-up. Without the search the port would
+  // never open and every operation of the run would fail, so the search comes first.
+  if (!start_wykonany_ && operacja != kStart) start(true);
   switch (operacja) {
     case kCzytajFlash:
     case kCzytajEeprom:
@@ -385,9 +389,19 @@ void TForm1::Timer1Timer() {
   setEnabled(true);
 }
 
-void TForm1::start() {
+void TForm1::start(bool przed_operacja) {
+  start_wykonany_ = true;
+  const int uklad = ComboBox1.currentIndex();
+  const std::string nazwa = programator.nazwa_pliku;
   programator.sprawdz();
   wczytaj_ustawienia();
+  if (przed_operacja) {
+    if (uklad >= 0 && uklad != programator.okno.ComboBox1_index) {
+      ComboBox1.setCurrentIndex(uklad);
+      ComboBox1Change();
+    }
+    if (!nazwa.empty()) ustaw_nazwe_pliku(nazwa);
+  }
   pokaz_stan();
   dialog_zmieniony();
 }

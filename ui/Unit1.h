@@ -148,8 +148,10 @@ class TForm1 : public QWidget, public Widok {
   // refused with a message rather than cut into the name of another file.
   bool przyjmij_nazwe(const QString& nazwa);
   void ustaw_nazwe_pliku(const std::string& nazwa);
-  // Start-up: the programmer search, then the settings or the defaults.
-  void start();
+  // Start-up: the programmer search, then the settings or the defaults. Run before an
+  // operation (a button replaced the pending start-up), what the operator already chose
+  // (device, file) stays chosen.
+  void start(bool przed_operacja = false);
   void wczytaj_ustawienia();
   void zglos_blad(const QString& tekst);
 
@@ -158,6 +160,7 @@ class TForm1 : public QWidget, public Widok {
   TForm4* form4_ = nullptr;
   bool zamkniete_ = false;
   bool klik_tla_ = false;
+  bool start_wykonany_ = false;
 };
 
 }  // namespace ostrel

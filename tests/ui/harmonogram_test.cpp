@@ -190,5 +190,36 @@ TEST_F(HarmonogramBezDemo, OverlongNameIsRefusedNotCut) {
   EXPECT_TRUE(o.Form1.Timer1.isActive());
 }
 
+TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
+  // The last run used AT89S8252 and another file.
+  konfiguracja.zapisz_ustawienia({6, 1, '/', 'x', '.', 'h', 'e', 'x'});
+  // The text is clicked within the first 2000 ms: the window is enabled early...
+  kliknij(o.Form3.Label1, QPoint(100, 5));
+  ASSERT_TRUE(o.Form1.isEnabled());
+  // ...and the operator picks a device and a file and presses a button, which replaces
+  // the pending start-up.
+  o.Form1.ComboBox1.setCurrentIndex(11);
+  o.Form1.ComboBox1Change();
+  const std::string plik = konfiguracja.plik("wybrany.hex");
+  Konfiguracja::zapisz_plik(plik, hex_licznik(16));
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(plik); };
+  o.Form1.Button4.click();
+  ASSERT_EQ(o.Form1.operacja, TForm1::kWeryfikujFlash);
+  o.Form1.Timer1Timer();
+  // The search ran (and found nothing here), the settings came back, and the operator's
+  // own choices stayed.
+  EXPECT_EQ(o.Form1.programator.brak_programatora, 1);
+  EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), 11);
+  EXPECT_EQ(o.Form1.programator.kod_ukladu, 56);
+  EXPECT_EQ(o.Form1.programator.nazwa_pliku, plik);
+  // The operation itself then found no open port.
+  EXPECT_EQ(o.Form3.Label1.text(), QString::fromUtf8(kNieOdpowiada));
+  EXPECT_TRUE(o.Form1.isEnabled());
+  // The start-up does not run a second time.
+  o.Form1.Button4.click();
+  o.Form1.Timer1Timer();
+  EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), 11);
+}
+
 }  // namespace
 }  // namespace ostrel::test
