@@ -98,6 +98,22 @@ TEST_F(Wybor, OpenDialogFollowsTheDeviceAtOnce) {
   EXPECT_EQ(o.Form2.opis_modu.text(), QStringLiteral("B1[  ]  ;  B2[  ] "));
 }
 
+TEST_F(Wybor, DialogControlsDriveTheModel) {
+  wybierz(11);
+  const Programator& p = o.Form1.programator;
+  o.Form2.CheckBox2.click();
+  EXPECT_TRUE(p.dialog.CheckBox2.zaznaczone);
+  o.Form2.CheckBox2.click();
+  EXPECT_FALSE(p.dialog.CheckBox2.zaznaczone);
+  EXPECT_EQ(p.bity_fuse & 0x20, 0x20) << "unticked SPIEN sets bit 5";
+  o.Form2.mode.setCurrentIndex(2);
+  emit o.Form2.mode.activated(2);
+  EXPECT_EQ(p.dialog.mode_index, 2);
+  EXPECT_EQ(p.bity_lock, 249);
+  EXPECT_EQ(o.Form2.opis_modu.text(), QStringLiteral("B1 [ x ] ; B2 [ x ]"));
+  EXPECT_EQ(o.Form2.info.text(), QStringLiteral("blokada zapisu i odczytu"));
+}
+
 TEST_F(Wybor, EepromReadDoesNothingWithoutEeprom) {
   int dialogi = 0;
   o.Form1.wybor_pliku = [&](QFileDialog&) {
