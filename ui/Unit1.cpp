@@ -264,17 +264,15 @@ void TForm1::prog_eeprom() {
 }
 
 void TForm1::weryf_flash() {
-  if (programator.nazwa_pliku.empty()) {
-    OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return;
-  }
-  if (programator.nazwa_pliku.empty()) return;
-  programator.okno.Label4 = "Weryfikacja";
-  pokaz_stan();
-  uzbroj(kWeryfikujFlash);
+  weryfikacja(kWeryfikujFlash);
 }
 
 void TForm1::weryf_eeprom() {
+  weryfikacja(kWeryfikujEeprom);
+}
+
+// Both verify buttons: the open dialog keeps the name it held last.
+void TForm1::weryfikacja(int kod) {
   if (programator.nazwa_pliku.empty()) {
     OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
     if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return;
@@ -282,7 +280,7 @@ void TForm1::weryf_eeprom() {
   if (programator.nazwa_pliku.empty()) return;
   programator.okno.Label4 = "Weryfikacja";
   pokaz_stan();
-  uzbroj(kWeryfikujEeprom);
+  uzbroj(kod);
 }
 
 void TForm1::czytaj_flash() {

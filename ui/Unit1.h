@@ -142,6 +142,7 @@ class TForm1 : public QWidget, public Widok {
   void FormClose();
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
   void uzbroj(int kod);
+  void weryfikacja(int kod);
   // Shows the dialog; true when it now holds a name.
   bool wykonaj(TFileDialog& d);
   // Takes the dialog's name as the current file. A name longer than a short text is
