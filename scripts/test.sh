@@ -16,6 +16,11 @@ echo "== build (ASan + UBSan)"
 bash scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON
 
 status=0
+echo "== the real program under Xvfb: a picture of each window"
+zrzuty="$(mktemp -d)"
+bash scripts/screenshots.sh build/normal "$zrzuty" || status=1
+rm -rf "$zrzuty"
+
 echo "== tests (normal)"
 ctest --test-dir build/normal --output-on-failure --timeout 600 || status=1
 echo "== tests (ASan + UBSan)"
