@@ -2,7 +2,7 @@
 # Builds a Release tree and measures ostrel-cli (and avrdude, when installed) against
 # ostrel-sim at 19200 baud, without and with a USB adapter's 2 ms answer latency.
 #   bash bench/bench.sh [build folder, default build/bench] [bench_predkosc options]
-# Takes about a quarter of an hour: the full AT89C55 alone is minutes of wire time.
+# Takes about 20 minutes: the full AT89C55 alone is minutes of wire time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 budowa="${1:-build/bench}"
