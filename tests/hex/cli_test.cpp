@@ -13,7 +13,7 @@ struct Wywolanie {
   std::string bledy;    // standard error
 };
 
-Wywolanie cli(const Katalog& kat, const std::vector<std::string>& argumenty) {
+Wywolanie cli(const KatalogTymczasowy& kat, const std::vector<std::string>& argumenty) {
   std::string polecenie = cytuj(OSTREL_CLI);
   for (const auto& a : argumenty) polecenie += " " + cytuj(a);
   polecenie += " >" + cytuj(kat / "stdout") + " 2>" + cytuj(kat / "stderr") + " </dev/null";
@@ -25,8 +25,8 @@ Wywolanie cli(const Katalog& kat, const std::vector<std::string>& argumenty) {
 }
 
 TEST(CliHex2bin, DobryPlikDajeObrazIKodZero) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "we.hex", ":0400100001020304E2\r\n" + kKoniec);
   const auto w = cli(kat, {"hex2bin", kat / "we.hex", kat / "wy.bin"});
   EXPECT_EQ(w.kod, 0) << w.bledy;
@@ -39,8 +39,8 @@ TEST(CliHex2bin, DobryPlikDajeObrazIKodZero) {
 }
 
 TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "stary.bin", std::string("poprzedni obraz"));
   struct Przypadek {
     std::string tekst;
@@ -65,8 +65,8 @@ TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
 }
 
 TEST(CliHex2bin, BledyPlikowDajaKodDwa) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "we.hex", ":0100000011EE\r\n" + kKoniec);
 
   auto w = cli(kat, {"hex2bin", kat / "brak.hex", kat / "wy.bin"});
@@ -91,8 +91,8 @@ TEST(CliHex2bin, BledyPlikowDajaKodDwa) {
 }
 
 TEST(CliBin2hex, ZapisujeTekstPisarzaIObiegDajeTeSameBajty) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   std::mt19937 gen(11);
   const Bajty obraz = losowe(2048, gen);
   zapisz_plik(kat / "we.bin", obraz);
@@ -111,8 +111,8 @@ TEST(CliBin2hex, ZapisujeTekstPisarzaIObiegDajeTeSameBajty) {
 }
 
 TEST(CliBin2hex, BledyPlikowDajaKodDwa) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "we.bin", std::string("abc"));
   zapisz_plik(kat / "stary.hex", std::string("stary"));
 
@@ -140,8 +140,8 @@ TEST(CliBin2hex, BledyPlikowDajaKodDwa) {
 }
 
 TEST(CliHex2bin, PrzykladowyProgram) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   const auto w =
       cli(kat, {"hex2bin", std::string(OSTREL_SOURCE_DIR) + "/samples/miganie.hex", kat / "m.bin"});
   EXPECT_EQ(w.kod, 0);

@@ -1,4 +1,5 @@
-// Helpers shared by the HEX tests: record building, temporary folders, running programs.
+// Helpers shared by the HEX tests: record building, files, running programs. Temporary
+// folders are the common KatalogTymczasowy.
 #pragma once
 
 #include <sys/wait.h>
@@ -6,19 +7,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/symulator.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 
 namespace ostrel::test {
-
-using Bajty = std::vector<std::uint8_t>;
 
 // One well-formed record, built here independently of the writer under test.
 inline std::string rekord(unsigned typ, unsigned adres, const Bajty& dane, bool male = false) {
@@ -71,34 +70,6 @@ inline Bajty losowe(std::size_t n, std::mt19937& gen) {
   for (auto& x : b) x = static_cast<std::uint8_t>(gen() & 0xFF);
   return b;
 }
-
-// A fresh folder under the system's temporary directory, removed with the object.
-class Katalog {
- public:
-  Katalog() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string wzor = std::string(tmp && *tmp ? tmp : "/tmp") + "/ostrel-hex-XXXXXX";
-    std::vector<char> bufor(wzor.begin(), wzor.end());
-    bufor.push_back('\0');
-    if (::mkdtemp(bufor.data()) != nullptr) sciezka_ = bufor.data();
-  }
-  ~Katalog() {
-    if (sciezka_.empty()) return;
-    std::error_code ec;
-    std::filesystem::permissions(sciezka_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(sciezka_, ec);
-  }
-  Katalog(const Katalog&) = delete;
-  Katalog& operator=(const Katalog&) = delete;
-
-  bool ok() const { return !sciezka_.empty(); }
-  std::string operator/(const std::string& nazwa) const { return sciezka_ + "/" + nazwa; }
-  const std::string& sciezka() const { return sciezka_; }
-
- private:
-  std::string sciezka_;
-};
 
 inline void zapisz_plik(const std::string& sciezka, const std::string& tresc) {
   std::ofstream f(sciezka, std::ios::binary | std::ios::trunc);

@@ -113,8 +113,8 @@ TEST(PisarzCzytnik, ObiegPrzezTekstDajeTeSameBajty) {
 
 TEST(SrecCat, CzytaTekstPisarzaJakoTeSameBajty) {
   if (!jest_srec_cat()) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   std::mt19937 gen(99);
   // srec_cat refuses a file with no data, so the empty image is left to the round trip.
   for (std::size_t n : {1u, 15u, 16u, 17u, 255u, 256u, 1000u, 2048u, 4095u, 8192u, 20480u}) {
@@ -131,8 +131,8 @@ TEST(SrecCat, CzytaTekstPisarzaJakoTeSameBajty) {
 
 TEST(SrecCat, TekstSrecCatDajeTeSameBajty) {
   if (!jest_srec_cat()) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   std::mt19937 gen(77);
   const std::size_t rozmiary[] = {1, 16, 17, 33, 100, 1024, 2047, 4096, 12288, 20480};
   const int bloki[] = {16, 32, 255};
@@ -158,8 +158,8 @@ TEST(SrecCat, TekstSrecCatDajeTeSameBajty) {
 
 TEST(SrecCat, PlikiNarzedziZgadzajaSieZSrecCat) {
   if (!jest_srec_cat()) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   for (const char* plik : {"tests/data/hex/sdcc_blink.ihx", "tests/data/hex/objcopy_8051.hex",
                            "tests/data/hex/objcopy_segment.hex", "samples/miganie.hex"}) {
     SCOPED_TRACE(plik);

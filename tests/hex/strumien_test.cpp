@@ -16,7 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Names in the folder other than the ones given: leftovers of an interrupted save.
-std::vector<std::string> obce_pliki(const Katalog& kat, const std::set<std::string>& znane) {
+std::vector<std::string> obce_pliki(const KatalogTymczasowy& kat,
+                                    const std::set<std::string>& znane) {
   std::vector<std::string> obce;
   for (const auto& e : fs::directory_iterator(kat.sciezka())) {
     const std::string n = e.path().filename().string();
@@ -47,8 +48,8 @@ TEST(Strumien, CzytanieIPisanieZPozycja) {
 }
 
 TEST(Strumien, WczytanieCalegoPliku) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   std::mt19937 gen(3);
   const Bajty dane = losowe(200000, gen);  // more than one read chunk
   zapisz_plik(kat / "f.bin", dane);
@@ -69,8 +70,8 @@ TEST(Strumien, WczytanieCalegoPliku) {
 }
 
 TEST(ZapisAtomowy, TworzyIZastepujePlik) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   const std::string cel = kat / "wy.hex";
   Strumien s(Bajty{'a', 'b', 'c'});
   ASSERT_TRUE(s.zapisz_plik(cel));
@@ -91,8 +92,8 @@ TEST(ZapisAtomowy, TworzyIZastepujePlik) {
 }
 
 TEST(ZapisAtomowy, DowiazanieZostajeACelJestZastapiony) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "cel.bin", std::string("stary"));
   ASSERT_EQ(::symlink("cel.bin", (kat / "link.bin").c_str()), 0);
   Strumien s(Bajty{'n', 'o', 'w', 'y'});
@@ -110,8 +111,8 @@ TEST(ZapisAtomowy, DowiazanieZostajeACelJestZastapiony) {
 }
 
 TEST(ZapisAtomowy, CelBedacyKatalogiemNieJestRuszany) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   ASSERT_TRUE(fs::create_directory(kat / "wy.bin"));
   zapisz_plik(kat / "wy.bin/w_srodku", std::string("x"));
   std::string blad;
@@ -135,8 +136,8 @@ int w_procesie_potomnym(F cialo) {
 }
 
 TEST(ZapisAtomowy, KatalogBezPrawaZapisuZostawiaStaryPlik) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   const std::string cel = kat / "wy.bin";
   zapisz_plik(cel, std::string("stara zawartosc"));
   ASSERT_EQ(::chmod(kat.sciezka().c_str(), 0555), 0);
@@ -157,8 +158,8 @@ TEST(ZapisAtomowy, KatalogBezPrawaZapisuZostawiaStaryPlik) {
 }
 
 TEST(ZapisAtomowy, PrzerwanyZapisNieZostawiaPolowyPliku) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   const std::string cel = kat / "wy.bin";
   zapisz_plik(cel, std::string("stara zawartosc"));
   // A file size limit makes the write fail part way, as a full disk would.
@@ -177,8 +178,8 @@ TEST(ZapisAtomowy, PrzerwanyZapisNieZostawiaPolowyPliku) {
 }
 
 TEST(ZapisAtomowy, NowyPlikDostajePrawaWedlugUmask) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   const mode_t stara = ::umask(027);
   const bool ok = zapisz_atomowo(kat / "nowy.bin", "x", 1);
   ::umask(stara);
@@ -189,8 +190,8 @@ TEST(ZapisAtomowy, NowyPlikDostajePrawaWedlugUmask) {
 }
 
 TEST(ZapisAtomowy, UrzadzenieJestZapisywaneANieZastepowane) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   // A private copy of /dev/null, so a failure here cannot harm the real one.
   const std::string wezel = kat / "null";
   if (::mknod(wezel.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
@@ -205,8 +206,8 @@ TEST(ZapisAtomowy, UrzadzenieJestZapisywaneANieZastepowane) {
 }
 
 TEST(Strumien, PotokNieJestWczytywanyINieBlokuje) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   ASSERT_EQ(::mkfifo((kat / "potok").c_str(), 0600), 0);
   Strumien s;
   std::string blad;
@@ -215,8 +216,8 @@ TEST(Strumien, PotokNieJestWczytywanyINieBlokuje) {
 }
 
 TEST(ZapisAtomowy, BrakKataloguDocelowego) {
-  Katalog kat;
-  ASSERT_TRUE(kat.ok());
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
   std::string blad;
   EXPECT_FALSE(zapisz_atomowo(kat / "nie/ma/wy.bin", "x", 1, &blad));
   EXPECT_FALSE(blad.empty());
