@@ -15,8 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kBrakProgramatora = "Nie znaleziono programatora - tryb demo\n";
-
 // A configuration folder whose comN links are set by the test.
 class Lacza {
  public:

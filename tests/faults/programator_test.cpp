@@ -138,7 +138,7 @@ TEST(Cisza, SilentFromTheStartIsNoProgrammer) {
     const Przebieg p = s.cli(argumenty);
     ASSERT_FALSE(p.zawieszony);
     EXPECT_EQ(p.status, 3) << argumenty[0];
-    EXPECT_EQ(p.wyjscie, "Nie znaleziono programatora - tryb demo\n") << argumenty[0];
+    EXPECT_EQ(p.wyjscie, kBrakProgramatora) << argumenty[0];
     EXPECT_LE(p.sekundy, kGranicaCiszy + kZapas) << argumenty[0];
   }
   // The search asked; nothing beyond it went out.
@@ -197,8 +197,7 @@ TEST(Smieci, NeverReportsSuccessForADifferentChip) {
     } else {
       // A stray byte before the identification hides the programmer from the search.
       EXPECT_EQ(p.status, 3);
-      EXPECT_TRUE(p.wyjscie == std::string(kNieOdpowiada) + "\n" ||
-                  p.wyjscie == "Nie znaleziono programatora - tryb demo\n")
+      EXPECT_TRUE(p.wyjscie == std::string(kNieOdpowiada) + "\n" || p.wyjscie == kBrakProgramatora)
           << p.wyjscie;
     }
   }
