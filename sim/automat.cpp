@@ -106,6 +106,13 @@ std::uint8_t Automat::czytaj_flash(std::size_t indeks) const {
   return flash_.empty() ? 0xFF : flash_[indeks % flash_.size()];
 }
 
+void Automat::kasuj() {
+  // Flash, EEPROM and lock bits back to 1; the fuses stay as they are.
+  std::fill(flash_.begin(), flash_.end(), 0xFF);
+  std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+  zamek_ = 0xFF;
+}
+
 std::uint8_t Automat::bajt_F() const {
   switch (rodzina(uklad_.kod_ukladu)) {
     case Rodzina::at89c:
@@ -154,9 +161,7 @@ std::uint8_t Automat::uniwersalne() {
       return bajt_F();
     case 0xAC:
       if (a[1] == 0x80) {
-        std::fill(flash_.begin(), flash_.end(), 0xFF);
-        std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
-        zamek_ = 0xFF;
+        kasuj();
       } else if ((a[1] & 0xE0) == 0xE0) {
         zamek_ &= static_cast<std::uint8_t>(a[1] | 0xF9);
       } else if (a[1] == 0x53) {
@@ -241,9 +246,7 @@ void Automat::wykonaj(Odpowiedz& odp) {
       odp.zapis_pamieci = true;
       break;
     case 'e':
-      std::fill(flash_.begin(), flash_.end(), 0xFF);
-      std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
-      zamek_ = 0xFF;
+      kasuj();
       break;
     case 'l':
       // Lock bits can be programmed (0) but only a chip erase clears them.

@@ -47,6 +47,7 @@ class Automat {
   std::uint8_t uniwersalne();
   void zapisz_flash(std::size_t indeks, std::uint8_t b);
   std::uint8_t czytaj_flash(std::size_t indeks) const;
+  void kasuj();  // chip erase
 
   const Uklad& uklad_;
   Ustawienia ustawienia_;
