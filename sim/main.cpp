@@ -80,8 +80,7 @@ int main(int argc, char** argv) {
     return blad("unknown device " + opcje.uklad + "; known:" + znane);
   }
   const Uklad& uklad = kUklady[static_cast<std::size_t>(indeks)];
-  Automat automat(uklad,
-                  Ustawienia{opcje.identyfikacja, opcje.wersja, opcje.wersja_sprzetu, opcje.tryb});
+  Automat automat(uklad, opcje.programator);
   if (!opcje.plik_flash.empty() &&
       !wczytaj_hex(opcje.plik_flash, automat.flash(), "flash", tekst_bledu)) {
     return blad(tekst_bledu);

@@ -93,16 +93,16 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, std::string& bla
       dobrze = liczba(w, n) && n >= 1 && n <= 16;
       o.com = static_cast<int>(n);
     } else if (nazwa == "--ident") {
-      o.identyfikacja = w;
+      o.programator.identyfikacja = w;
     } else if (nazwa == "--version") {
       dobrze = dwa_znaki_drukowalne(w);
-      o.wersja = w;
+      o.programator.wersja = w;
     } else if (nazwa == "--hw-version") {
       dobrze = dwa_znaki_drukowalne(w);
-      o.wersja_sprzetu = w;
+      o.programator.wersja_sprzetu = w;
     } else if (nazwa == "--mode") {
       dobrze = w == "S" || w == "P";
-      if (dobrze) o.tryb = w[0];
+      if (dobrze) o.programator.tryb = w[0];
     } else if (nazwa == "--baud") {
       dobrze = liczba(w, n) && n >= 50 && n <= 4000000;
       o.baud = static_cast<std::uint32_t>(n);

@@ -5,25 +5,24 @@
 #include <optional>
 #include <string>
 
+#include "sim/automat.h"
+
 namespace ostrel::sim {
 
 struct Opcje {
-  std::string uklad = "AT89C2051";        // --device: item text of the device table
-  std::string plik_flash;                 // --flash: Intel HEX loaded into flash at start
-  std::string plik_eeprom;                // --eeprom: Intel HEX loaded into EEPROM at start
-  std::string zrzut_flash;                // --dump-flash: raw flash written at exit
-  std::string zrzut_eeprom;               // --dump-eeprom: raw EEPROM written at exit
-  std::string dziennik;                   // --log: one line per byte on the wire
-  int com = 0;                            // --com: comN link in the configuration folder; 0 = none
-  std::string identyfikacja = "AVR ISP";  // --ident: answer to 'S'
-  std::string wersja = "12";              // --version: the two characters of 'V'
-  std::string wersja_sprzetu = "10";      // --hw-version: the two characters of 'v'
-  char tryb = 'S';                        // --mode: answer to 'p'
-  std::uint32_t baud = 0;                 // --baud: 0 = no line pacing
-  double opoznienie_ms = 0;               // --latency: before every answer
-  double zapis_ms = 0;                    // --write-ms: before the ack of a memory write
-  double przerwa_identyfikacji_ms = 0;    // --ident-gap-ms: pause inside the identification
-  bool milczy = false;                    // --silent
+  std::string uklad = "AT89C2051";      // --device: item text of the device table
+  std::string plik_flash;               // --flash: Intel HEX loaded into flash at start
+  std::string plik_eeprom;              // --eeprom: Intel HEX loaded into EEPROM at start
+  std::string zrzut_flash;              // --dump-flash: raw flash written at exit
+  std::string zrzut_eeprom;             // --dump-eeprom: raw EEPROM written at exit
+  std::string dziennik;                 // --log: one line per byte on the wire
+  int com = 0;                          // --com: comN link in the configuration folder; 0 = none
+  Ustawienia programator;               // --ident, --version, --hw-version, --mode: its own answers
+  std::uint32_t baud = 0;               // --baud: 0 = no line pacing
+  double opoznienie_ms = 0;             // --latency: before every answer
+  double zapis_ms = 0;                  // --write-ms: before the ack of a memory write
+  double przerwa_identyfikacji_ms = 0;  // --ident-gap-ms: pause inside the identification
+  bool milczy = false;                  // --silent
   std::optional<std::uint64_t> milknie_po;   // --stop-after: answered commands before silence
   std::optional<std::uint64_t> rozlacza_po;  // --hangup-after: commands before the hang-up
   std::uint64_t smieci_co = 0;               // --garbage-every: 0 = never
