@@ -126,7 +126,8 @@ TEST(SymulatorPolecenia, PairedAddressingWritesWordsAndReadsHighByteFirst) {
 }
 
 TEST(SymulatorPolecenia, ByteAddressingReadsAndWritesAtTheGivenByte) {
-  const std::string zrzut = "/tmp/ostrel-sim-bajtowe-" + std::to_string(::getpid()) + ".bin";
+  KatalogTymczasowy k;
+  const std::string zrzut = k / "flash.bin";
   Polaczenie p({"--device", "AT89C51", "--dump-flash", zrzut});
   ASSERT_TRUE(p.gotowe()) << p.sim().blad();
   ASSERT_TRUE(p.odpowiada({'T', 12}, {CR}));
@@ -147,7 +148,6 @@ TEST(SymulatorPolecenia, ByteAddressingReadsAndWritesAtTheGivenByte) {
 
   std::ifstream f(zrzut, std::ios::binary);
   const Bajty obraz((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  std::remove(zrzut.c_str());
   ASSERT_EQ(obraz.size(), 4096u);  // the AT89C51's 4 KB
   for (std::size_t i = 0; i < obraz.size(); ++i) {
     const std::uint8_t oczekiwany = (i >= 0x123 && i < 0x127) ? dane[i - 0x123] : 0xFF;
