@@ -36,9 +36,6 @@ constexpr std::uint32_t kDcbXonXoff = 0x300;           // fOutX + fInX
 
 constexpr std::uint16_t kLimitXonNT = 4096;
 
-// Platform purge mask bits.
-constexpr std::uint32_t kPurgeTxAbort = 1, kPurgeRxAbort = 2, kPurgeTxClear = 4, kPurgeRxClear = 8;
-
 // The marker of "no partial packet pending".
 constexpr std::int32_t kBrakPakietu = -1;
 

@@ -45,6 +45,12 @@ struct WersjaSystemu {
   std::uint32_t MinorVersion = 0;
 };
 
+// Bits of the purge mask given to PlatformaSzeregowa::oczysc().
+inline constexpr std::uint32_t kPurgeTxAbort = 1;  // end a write in progress
+inline constexpr std::uint32_t kPurgeRxAbort = 2;  // end a read in progress
+inline constexpr std::uint32_t kPurgeTxClear = 4;  // drop the output queue
+inline constexpr std::uint32_t kPurgeRxClear = 8;  // drop the input queue
+
 // Handles are positive integers; kNieprawidlowyUchwyt (-1) is the failed open.
 using Uchwyt = std::int32_t;
 inline constexpr Uchwyt kNieprawidlowyUchwyt = -1;
@@ -57,7 +63,7 @@ class PlatformaSzeregowa {
   virtual bool ustaw_stan(Uchwyt h, const BlokDCB& dcb) = 0;
   virtual bool ustaw_kolejki(Uchwyt h, std::uint32_t we, std::uint32_t wy) = 0;
   virtual bool ustaw_czasy(Uchwyt h, const CzasyPortu& czasy) = 0;
-  // Mask: 1 transmit-abort, 2 receive-abort, 4 transmit-clear, 8 receive-clear.
+  // Mask: kPurgeTxAbort, kPurgeRxAbort, kPurgeTxClear, kPurgeRxClear.
   virtual bool oczysc(Uchwyt h, std::uint32_t maska) = 0;
   // What a caller that spins on the queue query is waiting for. A layer that can wait
   // may block up to the tick counter's resolution for it instead of letting the caller

@@ -192,8 +192,8 @@ class PlatformaPosix final : public PlatformaSzeregowa {
 
   bool oczysc(Uchwyt h, std::uint32_t maska) override {
     if (!nasz(h)) return false;
-    const bool we = maska & (2 | 8);
-    const bool wy = maska & (1 | 4);
+    const bool we = maska & (kPurgeRxAbort | kPurgeRxClear);
+    const bool wy = maska & (kPurgeTxAbort | kPurgeTxClear);
     if (we && wy) return tcflush(h, TCIOFLUSH) == 0;
     if (we) return tcflush(h, TCIFLUSH) == 0;
     if (wy) return tcflush(h, TCOFLUSH) == 0;

@@ -45,8 +45,8 @@ bool PlatformaTestowa::ustaw_czasy(Uchwyt, const CzasyPortu& c) {
 
 bool PlatformaTestowa::oczysc(Uchwyt, std::uint32_t maska) {
   czyszczenia.push_back(maska);
-  if (maska & (2 | 8)) kolejka_we.clear();
-  if (maska & (1 | 4)) kolejka_wy = 0;
+  if (maska & (kPurgeRxAbort | kPurgeRxClear)) kolejka_we.clear();
+  if (maska & (kPurgeTxAbort | kPurgeTxClear)) kolejka_wy = 0;
   return true;
 }
 
