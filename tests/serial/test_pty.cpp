@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/symulator.h"
 #include "serial/ComDrv32.h"
 #include "serial/predkosc.h"
 #include "serial/timer_reczny.h"
@@ -21,36 +22,31 @@
 namespace ostrel {
 namespace {
 
-using Bajty = std::vector<std::uint8_t>;
+using test::Bajty;
 
 // A pseudo-terminal pair and a private config directory whose ostrel/comN link points
-// at the slave. XDG_CONFIG_HOME is set for the whole test process.
+// at the slave. XDG_CONFIG_HOME is set for the whole test process. The directory goes
+// with everything a test put in it.
 class Pty {
  public:
   explicit Pty(int numer = 5) : numer_(numer) {
-    char szablon[] = "/tmp/ostrel-serial-XXXXXX";
-    const char* k = mkdtemp(szablon);
-    EXPECT_NE(k, nullptr);
-    katalog_ = k ? k : "";
-    mkdir((katalog_ + "/ostrel").c_str(), 0700);
+    EXPECT_FALSE(katalog_.sciezka().empty());
+    mkdir((katalog() + "/ostrel").c_str(), 0700);
     char nazwa[256] = {};
     EXPECT_EQ(openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
     slave_nazwa = nazwa;
-    setenv("XDG_CONFIG_HOME", katalog_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", katalog().c_str(), 1);
     EXPECT_EQ(symlink(slave_nazwa.c_str(), lacze().c_str()), 0);
   }
   ~Pty() {
     if (master >= 0) close(master);
     if (slave >= 0) close(slave);
-    unlink(lacze().c_str());
-    rmdir((katalog_ + "/ostrel").c_str());
-    rmdir(katalog_.c_str());
   }
   Pty(const Pty&) = delete;
   Pty& operator=(const Pty&) = delete;
 
-  std::string lacze() const { return katalog_ + "/ostrel/com" + std::to_string(numer_); }
-  const std::string& katalog() const { return katalog_; }
+  std::string lacze() const { return katalog() + "/ostrel/com" + std::to_string(numer_); }
+  const std::string& katalog() const { return katalog_.sciezka(); }
   TComPortNumber port() const { return static_cast<TComPortNumber>(numer_ - 1); }
 
   void wyslij(const Bajty& b) const {
@@ -80,7 +76,7 @@ class Pty {
 
  private:
   int numer_;
-  std::string katalog_;
+  test::KatalogTymczasowy katalog_;
 };
 
 // Waits (generously) until the port's input queue holds `n` bytes.
@@ -240,7 +236,6 @@ TEST(PortPty, MissingPortOrNonTerminalFails) {
   ASSERT_EQ(symlink(plik.c_str(), pty.lacze().c_str()), 0);
   EXPECT_FALSE(port.Open());
   EXPECT_FALSE(port.IsOpen());
-  unlink(plik.c_str());
 }
 
 TEST(PortPty, LinkFoundUnderHomeWhenXdgUnsetOrEmpty) {
@@ -264,10 +259,6 @@ TEST(PortPty, LinkFoundUnderHomeWhenXdgUnsetOrEmpty) {
     EXPECT_TRUE(port.Open()) << "XDG_CONFIG_HOME " << (pusty ? "empty" : "unset");
   }
   if (stary_dom) setenv("HOME", zapamietany.c_str(), 1);
-  unlink(lacze.c_str());
-  rmdir((dom + "/.config/ostrel").c_str());
-  rmdir((dom + "/.config").c_str());
-  rmdir(dom.c_str());
 }
 
 TEST(PortPty, BytesPassUntranslatedBothWays) {
