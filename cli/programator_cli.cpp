@@ -200,7 +200,7 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
       w = p.Button2Click();
       if (w != Wynik::ok) break;
       std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock, p.dialog.info.c_str());
-      if (p.dialog.target == "Tryb PAR16") std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
+      if (p.dialog.target == kTrybPAR16) std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
       std::printf("\n");
       return Wynik::ok;
     }

@@ -30,16 +30,18 @@ enum class Wynik {
 // HEX error, 2 file or usage error, 3 no programmer or it stopped answering.
 int kod_wyjscia(Wynik w);
 
+inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
+inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
+inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
+// The programmer's mode in which the dialog's write also sends the fuse byte.
+inline constexpr const char* kTrybPAR16 = "Tryb PAR16";
+
 // Thrown by the waiting primitives when the programmer stops answering (or the port is
 // closed); the operation entry points catch it, so nothing more is sent.
 class PorzucenieOperacji : public std::exception {
  public:
-  const char* what() const noexcept override { return "Programator nie odpowiada"; }
+  const char* what() const noexcept override { return kNieOdpowiada; }
 };
-
-inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
-inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
-inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
 
 // Configures a component as the main window's instance: COM3, 19200 baud, 50 ms input
 // time-out, every other property at its default.
@@ -155,6 +157,8 @@ class Programator {
   void czytaj_sygnature();
   Wynik porzucone();
   Wynik przebieg_pamieci(int kod);
+  // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
+  void szukaj(int pierwszy, int ostatni);
   std::uint32_t teraz();
 
   std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange

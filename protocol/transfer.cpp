@@ -15,11 +15,11 @@ constexpr std::uint8_t kc = 'c', kd = 'd', ke = 'e';
 // the HEX reader puts into every hole, and what an erased cell holds.
 constexpr std::uint8_t kBrakujacyBajt = 0xFF;
 
-std::uint8_t starszy(std::uint32_t a) {
-  return static_cast<std::uint8_t>((a >> 8) & 0xFF);
-}
-std::uint8_t mlodszy(std::uint32_t a) {
-  return static_cast<std::uint8_t>(a & 0xFF);
+// 'A' with a unit's 16-bit address, high byte first; the acknowledgement is awaited.
+void wyslij_adres(Programator& p, std::uint32_t adres) {
+  p.wyslij(kA);
+  p.wyslij(static_cast<std::uint8_t>((adres >> 8) & 0xFF));
+  p.wyslij_i_czekaj(static_cast<std::uint8_t>(adres & 0xFF));
 }
 
 std::uint8_t bajt_lub_ff(Strumien& obraz) {
@@ -74,16 +74,12 @@ void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
       wyslij_i_czekaj(b);
     } else if (bajtowo) {
       const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij(kA);
-      wyslij(starszy(licznik));
-      wyslij_i_czekaj(mlodszy(licznik));
+      wyslij_adres(*this, licznik);
       ++licznik;
       wyslij(kc);
       wyslij_i_czekaj(b);
     } else {
-      wyslij(kA);
-      wyslij(starszy(licznik));
-      wyslij_i_czekaj(mlodszy(licznik));
+      wyslij_adres(*this, licznik);
       const std::uint8_t lo = bajt_lub_ff(obraz);
       const std::uint8_t hi = bajt_lub_ff(obraz);
       wyslij(kc);
@@ -110,9 +106,7 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
       if (czekaj_na_bajt() != b) roznica = true;
     } else if (bajtowo) {
       const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij(kA);
-      wyslij(starszy(licznik));
-      wyslij_i_czekaj(mlodszy(licznik));
+      wyslij_adres(*this, licznik);
       ++licznik;
       wyslij(kR);
       if (czekaj_na_bajt() != b) roznica = true;
@@ -142,9 +136,7 @@ void Programator::czytaj(Strumien& obraz, bool flash, bool bajtowo) {
     const std::uint32_t n = rozmiar_flash;
     for (std::uint32_t i = 0; i < n; ++i) {
       ustaw_postep(i, n);
-      wyslij(kA);
-      wyslij(starszy(i));
-      wyslij_i_czekaj(mlodszy(i));
+      wyslij_adres(*this, i);
       wyslij(kR);
       obraz.zapisz_bajt(czekaj_na_bajt());
     }

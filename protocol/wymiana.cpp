@@ -12,6 +12,7 @@ constexpr std::uint8_t kS = 'S';
 constexpr int kProbyOgraniczone = 33;  // a first read and up to 32 repeats
 constexpr const char* kOdpowiedzS = "AVR ISP";
 constexpr std::size_t kDlugoscOdpowiedziS = 7;
+constexpr int kNajwyzszyPort = 16;  // COM1..COM16 are the ports the serial layer names
 
 // Cuts a UTF-8 text to at most `n` characters (the status window's short text).
 std::string przytnij(const std::string& s, std::size_t n) {
@@ -127,12 +128,22 @@ bool Programator::testuj_port(int n) {
 }
 
 void Programator::sprawdz() {
+  szukaj(1, 4);
+}
+
+void Programator::sprawdz_port(int n) {
+  szukaj(n, n);
+}
+
+void Programator::szukaj(int pierwszy, int ostatni) {
   status.Label1 = "Szukam programatora ...";
   status.Button1 = false;
   status.widoczny = true;
   widok.status_zmieniony(true);
   int znaleziony = 0;
-  for (int n = 1; n <= 4; ++n) {
+  for (int n = pierwszy; n <= ostatni; ++n) {
+    if (n < 1 || n > kNajwyzszyPort) continue;
+    port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
     if (testuj_port(n)) {
       status.Label1 = "Znaleziono programator na com" + std::to_string(n);
       status.Button1 = true;
@@ -149,26 +160,6 @@ void Programator::sprawdz() {
     return;
   }
   port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (znaleziony - 1)));
-  port.Open();
-}
-
-void Programator::sprawdz_port(int n) {
-  status.Label1 = "Szukam programatora ...";
-  status.Button1 = false;
-  status.widoczny = true;
-  widok.status_zmieniony(true);
-  znaleziony_port = 0;
-  if (n >= 1 && n <= 16) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
-  status.Button1 = true;
-  if (n < 1 || n > 16 || !testuj_port(n)) {
-    brak_programatora = 1;
-    status.Label1 = "Nie znaleziono programatora - tryb demo";
-    widok.status_zmieniony(false);
-    return;
-  }
-  znaleziony_port = n;
-  status.Label1 = "Znaleziono programator na com" + std::to_string(n);
-  widok.status_zmieniony(false);
   port.Open();
 }
 

@@ -14,7 +14,6 @@ constexpr std::uint8_t kF = 'F', kL = 'L', kP = 'P', kS = 'S', kV = 'V';
 constexpr std::uint8_t ke = 'e', kf = 'f', kl = 'l', kp = 'p', ks = 's', kv = 'v';
 constexpr std::uint8_t kKod8051 = 12;    // the AT89C parts and the AT89S53: no decode
 constexpr std::uint8_t kKodS8252 = 134;  // AT89S8252: three lock bits, SPIEN in bit 0
-constexpr const char* kPAR16 = "Tryb PAR16";
 
 struct TrybBlokady {
   const char* opis_modu;   // caption of the dialog's label opis_modu
@@ -289,7 +288,7 @@ Wynik Programator::zaawansowane() {
         dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
       }
       if (m == 'P') {
-        dialog.target = kPAR16;
+        dialog.target = kTrybPAR16;
         dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = true;
       }
       if (m == 'S' && kod_ukladu == kKod8051) {
@@ -338,7 +337,7 @@ Wynik Programator::Button2Click() {
     wyslij_i_czekaj(kP);
     wyslij(kl);
     wyslij_i_czekaj(bity_lock);
-    if (dialog.target == kPAR16) {
+    if (dialog.target == kTrybPAR16) {
       wyslij(kf);
       wyslij_i_czekaj(bity_fuse);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes a picture of each of the four windows for the documentation:
 #   bash scripts/screenshots.sh [build folder, default build/release] [output, default docs/screenshots]
-# The real program runs under Xvfb with ostrel-sim (an AT89C2051 programmer) linked as
+# The real program runs under Xvfb with ostrel-sim (the simulated programmer) linked as
 # COM1 in a configuration folder of its own, and with settings naming the sample file.
 # The simulated chip is an AT90S8515 in a parallel-mode programmer, so the advanced
 # dialog shows the fuse boxes with their captions and enabled.

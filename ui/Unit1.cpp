@@ -226,7 +226,6 @@ void TForm1::ustaw_nazwe_pliku(const std::string& nazwa) {
 // ---- Buttons
 
 void TForm1::przegladaj() {
-  OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
   wykonaj(OpenDialog1);
   if (!przyjmij_nazwe(OpenDialog1.FileName)) return;
   if (programator.nazwa_pliku.empty()) return;
@@ -236,13 +235,17 @@ void TForm1::przegladaj() {
   if (wczytaj_hex(programator.nazwa_pliku, obraz, tekst) != Wynik::ok) komunikat(q(tekst));
 }
 
-void TForm1::prog_flash() {
+// Programming starts the dialog empty; verifying shows the name it held last.
+bool TForm1::plik_operacji(bool pusty_dialog) {
   if (programator.nazwa_pliku.empty()) {
-    OpenDialog1.FileName.clear();
-    OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return;
+    if (pusty_dialog) OpenDialog1.FileName.clear();
+    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return false;
   }
-  if (programator.nazwa_pliku.empty()) return;
+  return !programator.nazwa_pliku.empty();
+}
+
+void TForm1::prog_flash() {
+  if (!plik_operacji(true)) return;
   programator.okno.Label2 = programator.dialog.kasowanie ? "Kasowanie" : " ";
   programator.okno.Label3 = "Programowanie";
   programator.okno.Label4 = "Weryfikacja";
@@ -251,12 +254,7 @@ void TForm1::prog_flash() {
 }
 
 void TForm1::prog_eeprom() {
-  if (programator.nazwa_pliku.empty()) {
-    OpenDialog1.FileName.clear();
-    OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return;
-  }
-  if (programator.nazwa_pliku.empty()) return;
+  if (!plik_operacji(true)) return;
   programator.okno.Label3 = "Programowanie";
   programator.okno.Label4 = "Weryfikacja";
   pokaz_stan();
@@ -271,33 +269,29 @@ void TForm1::weryf_eeprom() {
   weryfikacja(kWeryfikujEeprom);
 }
 
-// Both verify buttons: the open dialog keeps the name it held last.
+// Both verify buttons.
 void TForm1::weryfikacja(int kod) {
-  if (programator.nazwa_pliku.empty()) {
-    OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return;
-  }
-  if (programator.nazwa_pliku.empty()) return;
+  if (!plik_operacji(false)) return;
   programator.okno.Label4 = "Weryfikacja";
   pokaz_stan();
   uzbroj(kod);
 }
 
 void TForm1::czytaj_flash() {
-  SaveDialog1.Filter = QString::fromUtf8(kFiltrHex);
-  SaveDialog1.FileName.clear();
-  if (!wykonaj(SaveDialog1)) return;
-  if (!przyjmij_nazwe(SaveDialog1.FileName)) return;
-  uzbroj(kCzytajFlash);
+  odczyt(kCzytajFlash);
 }
 
 void TForm1::czytaj_eeprom() {
   if (programator.rozmiar_eeprom == 0) return;
-  SaveDialog1.Filter = QString::fromUtf8(kFiltrHex);
+  odczyt(kCzytajEeprom);
+}
+
+// Both read buttons: the save dialog starts empty every time.
+void TForm1::odczyt(int kod) {
   SaveDialog1.FileName.clear();
   if (!wykonaj(SaveDialog1)) return;
   if (!przyjmij_nazwe(SaveDialog1.FileName)) return;
-  uzbroj(kCzytajEeprom);
+  uzbroj(kod);
 }
 
 void TForm1::ComboBox1Change() {

@@ -34,7 +34,7 @@ struct TFileDialog {
   bool zapis = false;  // a save dialog (asks before overwriting)
 };
 
-// The filter both dialogs get before each showing.
+// The filter of both dialogs.
 inline constexpr const char* kFiltrHex = "Pliki hex (*.hex,*.eep) |*.hex;*.eep|";
 
 // Qt's form of a filter: one "name (patterns)" entry per pair.
@@ -143,6 +143,10 @@ class TForm1 : public QWidget, public Widok {
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
   void uzbroj(int kod);
   void weryfikacja(int kod);
+  void odczyt(int kod);
+  // The file a program or verify button works on: the open dialog asks when none is set
+  // (`pusty_dialog`: with no name in it). True when there is a file.
+  bool plik_operacji(bool pusty_dialog);
   // Shows the dialog; true when it now holds a name.
   bool wykonaj(TFileDialog& d);
   // Takes the dialog's name as the current file. A name longer than a short text is

@@ -2,25 +2,19 @@
 // configuration folder that cannot be made; a programmer that falls silent or hangs up
 // in the middle of an operation run by the scheduler. Every case ends within the answer
 // bound with a clear text, leaves the program usable and loses no file.
-#include "ui/Okna.h"
-
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <thread>
 
-#include "common/symulator.h"
 #include "hex/intel_hex.h"
+#include "ui/pomoc.h"  // the window tests' helpers (tests/ui)
 
 namespace ostrel::test {
 namespace {
@@ -31,64 +25,6 @@ using Zegar = std::chrono::steady_clock;
 constexpr double kGranicaCiszy = 5.0;  // the answer bound
 constexpr double kZapas = 4.0;         // what a loaded machine under sanitizers may add
 const QString kNieOdpowiada = QStringLiteral("Programator nie odpowiada");
-
-// XDG_CONFIG_HOME for one test: comN links lead nowhere unless a test sets them.
-class Srodowisko {
- public:
-  Srodowisko() {
-    fs::create_directories(folder());
-    for (int n = 1; n <= 4; ++n) lacze(n, "/nonexistent/ostrel-test-no-port");
-    const char* stara = std::getenv("XDG_CONFIG_HOME");
-    if (stara != nullptr) poprzednia_ = stara;
-    ::setenv("XDG_CONFIG_HOME", katalog_.sciezka().c_str(), 1);
-  }
-  ~Srodowisko() {
-    if (poprzednia_) {
-      ::setenv("XDG_CONFIG_HOME", poprzednia_->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_CONFIG_HOME");
-    }
-  }
-  Srodowisko(const Srodowisko&) = delete;
-  Srodowisko& operator=(const Srodowisko&) = delete;
-
-  void lacze(int n, const std::string& cel) {
-    const std::string l = folder() + "/com" + std::to_string(n);
-    std::error_code ec;
-    fs::remove(l, ec);
-    fs::create_symlink(cel, l);
-  }
-  void usun_lacze(int n) { fs::remove(folder() + "/com" + std::to_string(n)); }
-  std::string folder() const { return katalog_ / "ostrel"; }
-  const std::string& sciezka() const { return katalog_.sciezka(); }
-  std::string plik_ustawien() const { return folder() + "/Ostrel.cf"; }
-  std::string plik(const std::string& nazwa) const { return katalog_ / nazwa; }
-
- private:
-  KatalogTymczasowy katalog_;
-  std::optional<std::string> poprzednia_;
-};
-
-void zapisz(const std::string& sciezka, const Bajty& b) {
-  std::ofstream(sciezka, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-Bajty czytaj(const std::string& sciezka) {
-  std::ifstream we(sciezka, std::ios::binary);
-  return Bajty(std::istreambuf_iterator<char>(we), {});
-}
-
-void czekaj_ms(int ms) {
-  QEventLoop petla;
-  QTimer::singleShot(ms, &petla, &QEventLoop::quit);
-  petla.exec();
-}
-
-// The start-up operation at once instead of 2000 ms later.
-void uruchom_start(Okna& o) {
-  ASSERT_EQ(o.Form1.operacja, TForm1::kStart);
-  o.Form1.Timer1Timer();
-}
 
 // Presses `przycisk` and runs the operation it armed at once; returns its duration.
 double wykonaj(Okna& o, QPushButton& przycisk) {
@@ -133,7 +69,7 @@ class UstawieniaZepsute : public ::testing::Test {
     EXPECT_LE(std::chrono::duration<double>(Zegar::now() - start).count(), kGranicaCiszy + kZapas);
     o->Form3.Button1.click();  // no programmer: demo mode
   }
-  Srodowisko srodowisko;
+  Konfiguracja srodowisko;
   std::optional<Okna> o;
   QStringList bledy;
 };
@@ -148,7 +84,7 @@ TEST_F(UstawieniaZepsute, EmptyTruncatedAndRandomFilesLoadIntoAUsableState) {
   }
   for (std::size_t i = 0; i < pliki.size(); ++i) {
     SCOPED_TRACE("file " + std::to_string(i) + " of " + std::to_string(pliki[i].size()) + " bytes");
-    zapisz(srodowisko.plik_ustawien(), pliki[i]);
+    srodowisko.zapisz_ustawienia(pliki[i]);
     bledy.clear();
     uruchom();
     sprawdz_stan(*o);
@@ -193,7 +129,7 @@ TEST_F(UstawieniaZepsute, AnUnreadableFileIsReportedAndTheDefaultsApply) {
   if (::geteuid() != 0) {
     // Without root, a file without permissions counts as absent.
     fs::remove(srodowisko.plik_ustawien());
-    zapisz(srodowisko.plik_ustawien(), {6, 2, 'a'});
+    srodowisko.zapisz_ustawienia({6, 2, 'a'});
     ::chmod(srodowisko.plik_ustawien().c_str(), 0);
     bledy.clear();
     uruchom();
@@ -206,7 +142,7 @@ TEST_F(UstawieniaZepsute, AConfigurationFolderThatCannotBeMade) {
   // The configuration home is an ordinary file: nothing can be created under it. The
   // ports' links cannot exist either, so the search finds nothing.
   const std::string zwykly = srodowisko.plik("zwykly");
-  zapisz(zwykly, {'x'});
+  Konfiguracja::zapisz_plik(zwykly, "x");
   ::setenv("XDG_CONFIG_HOME", zwykly.c_str(), 1);
   uruchom();
   sprawdz_stan(*o);
@@ -219,7 +155,7 @@ TEST_F(UstawieniaZepsute, AConfigurationFolderThatCannotBeMade) {
   EXPECT_TRUE(bledy[0].startsWith(QStringLiteral("Nie można zapisać pliku ustawień ")))
       << bledy[0].toStdString();
   EXPECT_TRUE(zamkniete);
-  EXPECT_EQ(czytaj(zwykly), Bajty{'x'});
+  EXPECT_EQ(Konfiguracja::czytaj_plik(zwykly), Bajty{'x'});
 }
 
 // --- The programmer fails during an operation
@@ -265,7 +201,6 @@ class AwariaWTrakcie : public ::testing::Test {
   void uruchom(std::vector<std::string> opcje = {}) {
     dziennik = srodowisko.plik("wire.log");
     zrzut = srodowisko.plik("eeprom.bin");
-    srodowisko.usun_lacze(2);
     opcje.insert(opcje.end(), {"--device", "AT90S8515", "--com", "2", "--log", dziennik,
                                "--dump-eeprom", zrzut});
     sim.emplace(opcje, kProgramSymulatora, srodowisko.sciezka());
@@ -282,7 +217,7 @@ class AwariaWTrakcie : public ::testing::Test {
   }
   QString status() const { return o->Form3.Label1.text(); }
 
-  Srodowisko srodowisko;
+  Konfiguracja srodowisko{{2}};  // COM2 is left to the simulator
   std::optional<Symulator> sim;
   std::optional<Okna> o;
   std::string dziennik, zrzut;
@@ -323,13 +258,13 @@ TEST_F(AwariaWTrakcie, SilenceWhileProgrammingThenThePortServesTheNextOperation)
   czas = wykonaj(*o, o->Form1.Button6);
   EXPECT_EQ(status(), QStringLiteral("Weryfikacja OK!")) << "after " << czas << " s";
   sim->zatrzymaj();
-  EXPECT_EQ(czytaj(zrzut), obraz);
+  EXPECT_EQ(Konfiguracja::czytaj_plik(zrzut), obraz);
 }
 
 TEST_F(AwariaWTrakcie, SilenceWhileReadingKeepsTheOldFile) {
   uruchom();
   const Bajty stary = {'s', 't', 'a', 'r', 'y', '\r', '\n'};
-  zapisz(plik, stary);
+  Konfiguracja::zapisz_plik(plik, stary);
   {
     Wstrzymanie w(sim->pid(), dziennik, 400);
     wykonaj(*o, o->Form1.Button8);  // read EEPROM
@@ -338,7 +273,7 @@ TEST_F(AwariaWTrakcie, SilenceWhileReadingKeepsTheOldFile) {
     EXPECT_LE(po_ciszy, kGranicaCiszy + kZapas);
   }
   EXPECT_EQ(status(), kNieOdpowiada);
-  EXPECT_EQ(czytaj(plik), stary) << "an abandoned read must not touch the file";
+  EXPECT_EQ(Konfiguracja::czytaj_plik(plik), stary) << "an abandoned read must not touch the file";
   int pliki = 0;
   for (const auto& e : fs::directory_iterator(fs::path(plik).parent_path())) {
     pliki += e.path().filename().string().rfind("eeprom.hex", 0) == 0 ? 1 : 0;

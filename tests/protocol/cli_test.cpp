@@ -16,12 +16,9 @@ struct Cli : ::testing::Test {
   Pracownia pr;
 
   Symulator sim(int com, std::vector<std::string> opcje) {
-    return Symulator(argumenty_symulatora(pr, com, std::move(opcje)), kProgramSymulatora,
-                     pr.sciezka());
+    return symulator_na(pr, com, std::move(opcje));
   }
-  std::string rozmowa_na(int com) {
-    return opisz(rozmowa(czytaj_dziennik(pr / ("wire" + std::to_string(com) + ".log"))));
-  }
+  std::string rozmowa_na(int com) { return test::rozmowa_na(pr, com); }
   Bajty flash(int com) { return czytaj_plik(pr / ("flash" + std::to_string(com) + ".bin")); }
   WynikCli cli(std::vector<std::string> argumenty) { return uruchom_cli(pr, std::move(argumenty)); }
 };
@@ -230,7 +227,7 @@ TEST_P(UsterkaCli, EndsWithinBound) {
   EXPECT_FALSE(istnieje(pr / "odczyt.hex"));  // an abandoned read writes no file
   s.zatrzymaj();
   // The host stopped at the command that went unanswered.
-  const auto kroki = rozmowa(czytaj_dziennik(pr / "wire2.log"));
+  const auto kroki = kroki_na(pr, 2);
   ASSERT_FALSE(kroki.empty());
   EXPECT_LE(kroki.size(), 21u);
   if (std::string(u.opcja) == "--stop-after") {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <thread>
 
 #include "devices/uklady.h"
 #include "protocol/stanowisko.h"
@@ -23,12 +22,6 @@ Bajty wzor(std::size_t n, std::uint8_t start = 0x10) {
   Bajty b(n);
   for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(start + i * 7);
   return b;
-}
-
-// Answer bytes left in the input queue after an operation, before any polling tick.
-std::int32_t pozostale(TCommPortDriver& port) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  return port.InputCount();
 }
 
 TEST(Operacje, WorkedExamplePairedWithErase) {

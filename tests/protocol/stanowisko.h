@@ -153,6 +153,27 @@ inline std::vector<std::string> argumenty_symulatora(const Pracownia& pr, int co
   return a;
 }
 
+// Started with the workshop as its XDG_CONFIG_HOME, where the programs under test look
+// for their COMn links.
+inline Symulator symulator_na(const Pracownia& pr, int com, std::vector<std::string> opcje = {}) {
+  return Symulator(argumenty_symulatora(pr, com, std::move(opcje)), kProgramSymulatora,
+                   pr.sciezka());
+}
+
+// The conversation the simulator on COMn has logged.
+inline std::vector<Krok> kroki_na(const Pracownia& pr, int com) {
+  return rozmowa(czytaj_dziennik(pr / ("wire" + std::to_string(com) + ".log")));
+}
+inline std::string rozmowa_na(const Pracownia& pr, int com) {
+  return opisz(kroki_na(pr, com));
+}
+
+// Answer bytes left in the input queue after an operation, before any polling tick.
+inline std::int32_t pozostale(TCommPortDriver& port) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  return port.InputCount();
+}
+
 // The programmer object of the desktop program on its own component and manual timer.
 struct Programista {
   TimerReczny timer;
@@ -176,9 +197,7 @@ struct Stanowisko {
   Programator& p = prog.p;
 
   explicit Stanowisko(std::vector<std::string> opcje, int com = 2)
-      : sim(argumenty_symulatora(pracownia, com, std::move(opcje)), kProgramSymulatora,
-            pracownia.sciezka()),
-        com_(com) {}
+      : sim(symulator_na(pracownia, com, std::move(opcje))), com_(com) {}
 
   // Starts as the desktop program does: the search, then the device choice.
   bool uruchom(int uklad) {
@@ -193,9 +212,7 @@ struct Stanowisko {
     prog.port.Close();
     sim.zatrzymaj();
   }
-  std::vector<Krok> kroki() const {
-    return rozmowa(czytaj_dziennik(pracownia / ("wire" + std::to_string(com_) + ".log")));
-  }
+  std::vector<Krok> kroki() const { return kroki_na(pracownia, com_); }
   // The conversation after the search's probe (and anything a test sent before it).
   std::vector<Krok> kroki_po_wyszukaniu() const {
     auto k = kroki();

@@ -8,19 +8,9 @@
 namespace ostrel::test {
 namespace {
 
-Symulator na_porcie(const Pracownia& pr, int com, std::vector<std::string> opcje = {}) {
-  return Symulator(argumenty_symulatora(pr, com, std::move(opcje)), kProgramSymulatora,
-                   pr.sciezka());
-}
-
-std::string rozmowa_na(const Pracownia& pr, int com) {
-  return opisz(rozmowa(czytaj_dziennik(pr / ("wire" + std::to_string(com) + ".log"))));
-}
-
 TEST(Wyszukiwanie, AnswerWithMoreBytesMatches) {
   Pracownia pr;
-  Symulator sim(argumenty_symulatora(pr, 2, {"--ident", "AVR ISP\r\n"}), kProgramSymulatora,
-                pr.sciezka());
+  Symulator sim = symulator_na(pr, 2, {"--ident", "AVR ISP\r\n"});
   ASSERT_TRUE(sim.dziala()) << sim.blad();
   Programista prog;
   EXPECT_TRUE(prog.p.testuj_port(2));
@@ -41,7 +31,7 @@ class ZlaOdpowiedz : public ::testing::TestWithParam<Zla> {};
 
 TEST_P(ZlaOdpowiedz, DoesNotMatch) {
   Pracownia pr;
-  Symulator sim(argumenty_symulatora(pr, 3, GetParam().opcje), kProgramSymulatora, pr.sciezka());
+  Symulator sim = symulator_na(pr, 3, GetParam().opcje);
   ASSERT_TRUE(sim.dziala()) << sim.blad();
   Programista prog;
   EXPECT_FALSE(prog.p.testuj_port(3));
@@ -62,8 +52,8 @@ INSTANTIATE_TEST_SUITE_P(Wyszukiwanie, ZlaOdpowiedz,
 
 TEST(Wyszukiwanie, HighestAnsweringPortWinsAndStaysOpen) {
   Pracownia pr;
-  Symulator com2 = na_porcie(pr, 2);
-  Symulator com4 = na_porcie(pr, 4);
+  Symulator com2 = symulator_na(pr, 2);
+  Symulator com4 = symulator_na(pr, 4);
   ASSERT_TRUE(com2.dziala() && com4.dziala()) << com2.blad() << com4.blad();
   Programista prog;
   prog.p.sprawdz();
@@ -86,7 +76,7 @@ TEST(Wyszukiwanie, HighestAnsweringPortWinsAndStaysOpen) {
 
 TEST(Wyszukiwanie, PortNumberOutsideOneToFourProbesCurrentPort) {
   Pracownia pr;
-  Symulator sim = na_porcie(pr, 2);
+  Symulator sim = symulator_na(pr, 2);
   ASSERT_TRUE(sim.dziala()) << sim.blad();
   Programista prog;
   prog.port.setComPort(pnCOM2);
@@ -98,7 +88,7 @@ TEST(Wyszukiwanie, PortNumberOutsideOneToFourProbesCurrentPort) {
 // the port, even when it is open.
 TEST(Wyszukiwanie, NoneFoundThenDemoModeSendsNothing) {
   Pracownia pr;
-  Symulator sim = na_porcie(pr, 2, {"--ident", "AVR IS"});
+  Symulator sim = symulator_na(pr, 2, {"--ident", "AVR IS"});
   ASSERT_TRUE(sim.dziala()) << sim.blad();
   Programista prog;
   Programator& p = prog.p;

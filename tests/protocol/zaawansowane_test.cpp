@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <thread>
 
 #include "devices/uklady.h"
 #include "protocol/stanowisko.h"
@@ -23,11 +22,6 @@ void przygotuj(const Symulator& sim, std::initializer_list<Bajty> polecenia) {
   KlientPty k(sim.pty());
   ASSERT_TRUE(k.otwarty());
   for (const Bajty& b : polecenia) ASSERT_EQ(k.polecenie(b, 1).size(), 1u);
-}
-
-std::int32_t pozostale(TCommPortDriver& port) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  return port.InputCount();
 }
 
 const Rozmowa kOdczytZaawansowany =

@@ -1,5 +1,6 @@
-// The window tests need one QApplication for the whole run; without a display they use
-// the offscreen platform (also while the test list is being discovered).
+// The window tests (and the window fault tests, built with this same entry) need one
+// QApplication for the whole run; without a display they use the offscreen platform
+// (also while the test list is being discovered).
 #include <gtest/gtest.h>
 
 #include <QApplication>

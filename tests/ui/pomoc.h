@@ -54,9 +54,7 @@ class Konfiguracja {
   std::string plik(const std::string& nazwa) const { return katalog_ / nazwa; }
 
   void zapisz_ustawienia(const std::vector<std::uint8_t>& bajty) const {
-    std::ofstream(plik_ustawien(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bajty.data()),
-               static_cast<std::streamsize>(bajty.size()));
+    zapisz_plik(plik_ustawien(), bajty);
   }
   std::vector<std::uint8_t> ustawienia() const { return czytaj_plik(plik_ustawien()); }
 
@@ -66,6 +64,11 @@ class Konfiguracja {
   }
   static void zapisz_plik(const std::string& sciezka, const std::string& tresc) {
     std::ofstream(sciezka, std::ios::binary) << tresc;
+  }
+  static void zapisz_plik(const std::string& sciezka, const std::vector<std::uint8_t>& bajty) {
+    std::ofstream(sciezka, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bajty.data()),
+               static_cast<std::streamsize>(bajty.size()));
   }
 
  private:
