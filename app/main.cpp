@@ -1,13 +1,27 @@
 // The desktop program: creates the four windows in order (main window, advanced dialog,
 // status window, about box) and runs the message loop until the main window closes.
 #include <QApplication>
+#include <QIcon>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "ui/Okna.h"
 #include "ui/zrzuty.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so it works without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("ostrel %s\n", OSTREL_WERSJA);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(OSTREL_WERSJA));
+  // Ties the windows to the desktop entry and its icon (GNOME, KDE, Wayland).
+  QGuiApplication::setDesktopFileName(QStringLiteral("ostrel"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ostrel")));
   ostrel::ustaw_wyglad(app);
   // The program ends when the main window closes, even with other windows open.
   app.setQuitOnLastWindowClosed(false);

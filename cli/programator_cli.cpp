@@ -52,6 +52,7 @@ constexpr const char* kUzycie =
     "  write-lock TRYB       zapisuje bity lock trybu 0..3 (i bezpieczniki w trybie PAR16)\n"
     "  erase                 kasuje układ\n"
     "  hex2bin WE.hex WY.bin, bin2hex WE.bin WY.hex\n"
+    "  --version             wypisuje nazwę i wersję programu\n"
     "Bez --port programator jest szukany na com1..com4; bez --device obowiązuje AT89C2051.\n"
     "Kod wyjścia: 0 sukces, 1 błąd weryfikacji lub pliku HEX, 2 błąd pliku lub wywołania,\n"
     "3 programator nie odpowiada.\n";

@@ -9,6 +9,7 @@ PAKIETY=(
   clang libclang-rt-dev
   srecord avrdude
   xvfb xauth x11-utils imagemagick fonts-liberation
+  desktop-file-utils man-db dpkg-dev file librsvg2-bin
 )
 
 brakujace=()

@@ -21,6 +21,9 @@ zrzuty="$(mktemp -d)"
 bash scripts/screenshots.sh build/normal "$zrzuty" || status=1
 rm -rf "$zrzuty"
 
+echo "== installed tree and Debian package"
+bash scripts/test_install.sh build/release || status=1
+
 echo "== tests (normal)"
 ctest --test-dir build/normal --output-on-failure --timeout 600 || status=1
 echo "== tests (ASan + UBSan)"

@@ -64,13 +64,18 @@ int blad(const std::string& tekst) {
 int main(int argc, char** argv) {
   Opcje opcje;
   bool pomoc = false;
+  bool wersja = false;
   std::string tekst_bledu;
-  if (!parsuj_opcje(argc, argv, opcje, pomoc, tekst_bledu)) {
+  if (!parsuj_opcje(argc, argv, opcje, pomoc, wersja, tekst_bledu)) {
     std::fprintf(stderr, "ostrel-sim: %s\n%s", tekst_bledu.c_str(), tekst_pomocy());
     return 2;
   }
   if (pomoc) {
     std::fputs(tekst_pomocy(), stdout);
+    return 0;
+  }
+  if (wersja) {
+    std::printf("ostrel-sim %s\n", OSTREL_WERSJA);
     return 0;
   }
   const int indeks = znajdz_uklad(opcje.uklad);

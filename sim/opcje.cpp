@@ -44,7 +44,7 @@ const char* tekst_pomocy() {
          "  --com N              link comN in $XDG_CONFIG_HOME/ostrel/ to the pty\n"
          "  --log FILE           log every byte: ms direction(< in, > out) hex char\n"
          "  --mode S|P           answer to 'p' (default S)\n"
-         "  --version XY         two characters answered to 'V' (default 12)\n"
+         "  --sw-version XY      two characters answered to 'V' (default 12)\n"
          "  --hw-version XY      two characters answered to 'v' (default 10)\n"
          "  --baud B             pace both directions as an 8N1 line at B bit/s\n"
          "  --latency MS         delay before every answer\n"
@@ -54,15 +54,21 @@ const char* tekst_pomocy() {
          "  --hangup-after N     close the pty master after N commands\n"
          "  --garbage-every N    send an unrequested byte before every Nth answer\n"
          "  --ident TEXT         identification other than \"AVR ISP\"\n"
-         "  --ident-gap-ms MS    pause after the third identification byte\n";
+         "  --ident-gap-ms MS    pause after the third identification byte\n"
+         "  --version            print the program's name and version\n";
 }
 
-bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, std::string& blad) {
+bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, std::string& blad) {
   pomoc = false;
+  wersja = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view nazwa = argv[i];
     if (nazwa == "--help" || nazwa == "-h") {
       pomoc = true;
+      return true;
+    }
+    if (nazwa == "--version") {
+      wersja = true;
       return true;
     }
     if (nazwa == "--silent") {
@@ -94,7 +100,7 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, std::string& bla
       o.com = static_cast<int>(n);
     } else if (nazwa == "--ident") {
       o.programator.identyfikacja = w;
-    } else if (nazwa == "--version") {
+    } else if (nazwa == "--sw-version") {
       dobrze = dwa_znaki_drukowalne(w);
       o.programator.wersja = w;
     } else if (nazwa == "--hw-version") {

@@ -17,7 +17,7 @@ struct Opcje {
   std::string zrzut_eeprom;             // --dump-eeprom: raw EEPROM written at exit
   std::string dziennik;                 // --log: one line per byte on the wire
   int com = 0;                          // --com: comN link in the configuration folder; 0 = none
-  Ustawienia programator;               // --ident, --version, --hw-version, --mode: its own answers
+  Ustawienia programator;               // --ident, --sw-version, --hw-version, --mode: answers
   std::uint32_t baud = 0;               // --baud: 0 = no line pacing
   double opoznienie_ms = 0;             // --latency: before every answer
   double zapis_ms = 0;                  // --write-ms: before the ack of a memory write
@@ -28,8 +28,10 @@ struct Opcje {
   std::uint64_t smieci_co = 0;               // --garbage-every: 0 = never
 };
 
-// Parses argv. Returns false and fills `blad` on a bad option; `pomoc` is set by --help.
-bool parsuj_opcje(int argc, char** argv, Opcje& opcje, bool& pomoc, std::string& blad);
+// Parses argv. Returns false and fills `blad` on a bad option; `pomoc` is set by --help,
+// `wersja` by --version.
+bool parsuj_opcje(int argc, char** argv, Opcje& opcje, bool& pomoc, bool& wersja,
+                  std::string& blad);
 
 // The usage text printed by --help.
 const char* tekst_pomocy();

@@ -16,7 +16,7 @@ class TForm4 : public QWidget {
 
   void Button1Click();
 
-  TLabel Label1{this, 0, 8, 145, 16, QStringLiteral("Ostrel prog"), false};
+  TLabel Label1{this, 0, 8, 145, 16, QStringLiteral("Ostrel prog " OSTREL_WERSJA), false};
   TLabel Label2{this, 0, 24, 145, 13, QStringLiteral("programator AT89 / AT90"), false};
   TLabel Label3{this, 24, 44, 97, 13, QStringLiteral("ostrel.example.org"), false};
   TLabel Label4{this, 16, 60, 113, 13, QStringLiteral("ostrel@example.org"), false};

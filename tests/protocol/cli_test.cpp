@@ -147,7 +147,7 @@ TEST_F(Cli, NoProgrammerExitsThree) {
 }
 
 TEST_F(Cli, InfoPrintsTheDialog) {
-  Symulator s = sim(2, {"--device", "AT89S8252", "--version", "34", "--hw-version", "21"});
+  Symulator s = sim(2, {"--device", "AT89S8252", "--sw-version", "34", "--hw-version", "21"});
   ASSERT_TRUE(s.dziala()) << s.blad();
   const WynikCli w = cli({"--device", "AT89S8252", "info"});
   EXPECT_EQ(w.status, 0) << w.bledy;

@@ -273,7 +273,7 @@ TEST(SymulatorPolecenia, SignatureOfEveryChipIsAtmelsSentLastByteFirst) {
 }
 
 TEST(SymulatorPolecenia, IdentificationRevisionsAndModeFollowTheOptions) {
-  Polaczenie p({"--device", "AT89C2051", "--mode", "P", "--version", "3a", "--hw-version", "2b",
+  Polaczenie p({"--device", "AT89C2051", "--mode", "P", "--sw-version", "3a", "--hw-version", "2b",
                 "--ident", "XYZ"});
   ASSERT_TRUE(p.gotowe()) << p.sim().blad();
   EXPECT_TRUE(p.odpowiada({'p'}, {'P'}));

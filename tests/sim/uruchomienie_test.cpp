@@ -90,7 +90,7 @@ TEST(SymulatorProces, BadStartsAreRefusedWithoutAPty) {
       {"--device", "AT90S1200", "--flash", k / "duzy.hex"},
       {"--device", "AT90S2313", "--flash", k / "brak.hex"},
       {"--mode", "X"},
-      {"--version", "123"},
+      {"--sw-version", "123"},
       {"--baud"},
       {"--garbage-every", "0"},
       {"--latency", "-5"},
