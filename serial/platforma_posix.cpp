@@ -48,6 +48,7 @@ constexpr std::uint32_t kFlagaOutX = 0x100;        // fOutX
 constexpr std::uint32_t kFlagaInX = 0x200;         // fInX
 constexpr std::uint32_t kMaskaRts = 0x3000;        // fRtsControl
 constexpr std::uint32_t kDtrWlaczony = 0x10;       // fDtrControl enable
+constexpr std::uint32_t kDtrUzgadnianie = 0x20;    // fDtrControl handshake
 constexpr std::uint32_t kRtsWlaczony = 0x1000;     // fRtsControl enable
 constexpr std::uint32_t kRtsUzgadnianie = 0x2000;  // fRtsControl handshake
 
@@ -80,11 +81,21 @@ void ustaw_linie(int fd, int bit, bool wlacz) {
 bool termios_z_dcb(const BlokDCB& dcb, termios& t) {
   t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                       IXON | IXOFF | IXANY | INPCK);
+#ifdef IUCLC
+  // Left on by another program, it would turn the answer "AVR ISP" into "avr isp".
+  t.c_iflag &= ~static_cast<tcflag_t>(IUCLC);
+#endif
   t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
 #ifdef CMSPAR
   t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+#ifdef CIBAUD
+  // A separate input speed (left by an arbitrary-speed setting or by another program)
+  // would survive cfsetispeed, which sets only the output bits; with CIBAUD clear the
+  // input runs at the output speed.
+  t.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
 #endif
   t.c_cflag |= CLOCAL | CREAD;
   switch (dcb.ByteSize) {
@@ -140,6 +151,13 @@ bool termios_z_dcb(const BlokDCB& dcb, termios& t) {
   return standardowa;
 }
 
+LinieSterujace linie_z_dcb(const BlokDCB& dcb) {
+  const std::uint32_t dtr = dcb.Flags & kMaskaDtr;
+  const std::uint32_t rts = dcb.Flags & kMaskaRts;
+  return {dtr == kDtrWlaczony || dtr == kDtrUzgadnianie,
+          rts == kRtsWlaczony || rts == kRtsUzgadnianie};
+}
+
 namespace {
 
 class PlatformaPosix final : public PlatformaSzeregowa {
@@ -178,9 +196,9 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     const bool standardowa = termios_z_dcb(dcb, t);
     bool ok = tcsetattr(h, TCSANOW, &t) == 0;
     if (!standardowa) ok = ustaw_dowolna_predkosc(h, dcb.BaudRate) && ok;
-    ustaw_linie(h, TIOCM_DTR, (dcb.Flags & kMaskaDtr) == kDtrWlaczony);
-    const std::uint32_t rts = dcb.Flags & kMaskaRts;
-    ustaw_linie(h, TIOCM_RTS, rts == kRtsWlaczony || rts == kRtsUzgadnianie);
+    const LinieSterujace linie = linie_z_dcb(dcb);
+    ustaw_linie(h, TIOCM_DTR, linie.dtr);
+    ustaw_linie(h, TIOCM_RTS, linie.rts);
     return ok;
   }
 
