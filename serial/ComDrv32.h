@@ -129,10 +129,16 @@ class TCommPortDriver {
   void setInputTimeout(std::int32_t v);
   bool CheckLineStatus() const;
   void setCheckLineStatus(bool v);
+  // The device to open instead of the name formatted from ComPort (a path such as
+  // /dev/ttyUSB0); empty: "\\.\COMn". Like ComPort, stored only while closed.
+  const std::string& DeviceName() const;
+  void setDeviceName(const std::string& v);
   TComPortReceiveDataEvent OnReceiveData;
   TComPortReceivePacketEvent OnReceivePacket;
 
   // For tests and diagnostics.
+  // Why the last Open failed, as the platform tells it (PowodBledu::brak after success).
+  const BladOtwarcia& OpenError() const;
   Uchwyt PortHandle() const;
   std::int32_t PollingPauseCount() const;
   std::int32_t PacketStartTime() const;
