@@ -146,7 +146,7 @@ void Programator::sprawdz_urzadzenie(const std::string& sciezka) {
   // A number outside 1..4 probes the port as it is set: here, the device by its path.
   const bool jest = testuj_port(0);
   if (jest) {
-    status.Label1 = "Znaleziono programator na " + sciezka;
+    status.Label1 = przytnij("Znaleziono programator na " + sciezka, 255);
     status.Button1 = true;
     widok.status_zmieniony(false);
   }
