@@ -14,6 +14,7 @@
 #include "devices/uklady.h"
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
+#include "serial/lista_portow.h"
 #include "serial/timer_reczny.h"
 
 namespace ostrel::cli {
@@ -38,8 +39,9 @@ constexpr Polecenie kPolecenia[] = {
 };
 
 constexpr const char* kUzycie =
-    "użycie: ostrel-cli [--port N] [--device NAZWA] [--no-erase] [--fuse1 on|off]\n"
+    "użycie: ostrel-cli [--port N|ŚCIEŻKA] [--device NAZWA] [--no-erase] [--fuse1 on|off]\n"
     "                   [--fuse2 on|off] POLECENIE [PLIK|TRYB]\n"
+    "       ostrel-cli ports\n"
     "polecenia:\n"
     "  detect                szuka programatora\n"
     "  read-flash PLIK       czyta pamięć flash do pliku HEX\n"
@@ -51,9 +53,11 @@ constexpr const char* kUzycie =
     "  info                  sygnatura, wersje, tryb programatora, bity lock i bezpieczniki\n"
     "  write-lock TRYB       zapisuje bity lock trybu 0..3 (i bezpieczniki w trybie PAR16)\n"
     "  erase                 kasuje układ\n"
+    "  ports                 pokazuje porty com1..com4 i obecne urządzenia szeregowe\n"
     "  hex2bin WE.hex WY.bin, bin2hex WE.bin WY.hex\n"
     "  --version             wypisuje nazwę i wersję programu\n"
-    "Bez --port programator jest szukany na com1..com4; bez --device obowiązuje AT89C2051.\n"
+    "Bez --port programator jest szukany na com1..com4; --port przyjmuje numer 1..16\n"
+    "albo ścieżkę urządzenia (/dev/ttyUSB0). Bez --device obowiązuje AT89C2051.\n"
     "Kod wyjścia: 0 sukces, 1 błąd weryfikacji lub pliku HEX, 2 błąd pliku lub wywołania,\n"
     "3 programator nie odpowiada.\n";
 
@@ -106,6 +110,14 @@ void przepusc_polling(TimerReczny& timer, const std::uint32_t& ostatnie_dane) {
     const std::int64_t czekaj = timer.do_nastepnego();
     if (czekaj < 0) return;  // port closed: no polling
     std::this_thread::sleep_for(std::chrono::milliseconds(czekaj > 0 ? czekaj : 1));
+  }
+}
+
+// Ports the search found but could not open: which device and why, on standard error.
+void zglos_nieotwarte(const Programator& p) {
+  for (const Programator::NieotwartyPort& n : p.nieotwarte) {
+    const std::string tekst = tekst_bledu_otwarcia(n.nazwa, n.blad);
+    if (!tekst.empty()) std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
   }
 }
 
@@ -220,6 +232,7 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
 
 int programator(int argc, char** argv) {
   int numer_portu = 0;
+  std::string sciezka_portu;
   std::string uklad;
   bool bez_kasowania = false;
   int bezpiecznik[2] = {-1, -1};
@@ -241,8 +254,16 @@ int programator(int argc, char** argv) {
       return 0;
     } else if (std::strcmp(a, "--port") == 0) {
       const char* v = wartosc();
-      if (v == nullptr || !parsuj_liczbe(v, numer_portu) || numer_portu < 1 || numer_portu > 16)
-        return blad_uzycia("--port wymaga numeru portu 1..16");
+      // A device path names the device itself; anything else must be a port number.
+      if (v != nullptr && std::strchr(v, '/') != nullptr) {
+        sciezka_portu = v;
+        numer_portu = 0;
+      } else if (v == nullptr || !parsuj_liczbe(v, numer_portu) || numer_portu < 1 ||
+                 numer_portu > 16) {
+        return blad_uzycia("--port wymaga numeru portu 1..16 albo ścieżki urządzenia");
+      } else {
+        sciezka_portu.clear();
+      }
     } else if (std::strcmp(a, "--device") == 0) {
       const char* v = wartosc();
       if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu");
@@ -260,6 +281,11 @@ int programator(int argc, char** argv) {
   }
 
   if (pozycyjne.empty()) return blad_uzycia("brak polecenia");
+  if (pozycyjne[0] == "ports") {
+    if (pozycyjne.size() != 1) return blad_uzycia("polecenie ports nie ma argumentów");
+    std::fputs(tekst_listy_portow(*utworz_platforme_posix()).c_str(), stdout);
+    return 0;
+  }
   const Polecenie* polecenie = nullptr;
   for (const Polecenie& p : kPolecenia) {
     if (pozycyjne[0] == p.nazwa) polecenie = &p;
@@ -321,20 +347,27 @@ int programator(int argc, char** argv) {
       return blad_uzycia("tryb blokady musi być liczbą 0.." + std::to_string(liczba - 1));
   }
 
-  if (numer_portu != 0) {
+  if (!sciezka_portu.empty()) {
+    p.sprawdz_urzadzenie(sciezka_portu);
+  } else if (numer_portu != 0) {
     p.sprawdz_port(numer_portu);
   } else {
     p.sprawdz();
   }
-  if (p.znaleziony_port == 0) {
+  if (p.brak_programatora != 0) {
     std::printf("%s\n", p.status.Label1.c_str());
+    std::fflush(stdout);
+    zglos_nieotwarte(p);
     return kod_wyjscia(Wynik::brak_odpowiedzi);
   }
   if (polecenie->rodzaj == Rodzaj::wykryj) {
     std::printf("%s\n", p.status.Label1.c_str());
+    std::fflush(stdout);
+    zglos_nieotwarte(p);
     return 0;
   }
   std::fprintf(stderr, "%s\n", p.status.Label1.c_str());
+  zglos_nieotwarte(p);
   przepusc_polling(timer, ostatnie_dane);
 
   const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "hex/strumien.h"
 #include "protocol/model.h"
@@ -88,6 +89,9 @@ class Programator {
   // The search on one port only (a front end told which port to use): the same status
   // texts as sprawdz; n may be any port number 1..16.
   void sprawdz_port(int n);
+  // The search on one device named by its path (/dev/ttyUSB0): the same texts, with the
+  // path where the others name comN.
+  void sprawdz_urzadzenie(const std::string& sciezka);
   // The status window's OK action (also the click on its text and its close box).
   void potwierdz_status();
 
@@ -146,6 +150,13 @@ class Programator {
   // never sends the start value unasked.
   bool bity_lock_ustawiony = false;
   int znaleziony_port = 0;  // the port the search chose, 0 none
+  // Ports of the last search that could not be opened, and why: a front end tells the
+  // user what the search's own texts leave out.
+  struct NieotwartyPort {
+    std::string nazwa;  // "com2", or the device path the search was given
+    BladOtwarcia blad;  // the platform's reason
+  };
+  std::vector<NieotwartyPort> nieotwarte;
 
   // The bound of every wait for a byte.
   std::uint32_t limit_odpowiedzi_ms = 5000;
@@ -159,6 +170,8 @@ class Programator {
   Wynik przebieg_pamieci(int kod);
   // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
   void szukaj(int pierwszy, int ostatni);
+  void zacznij_szukanie();
+  void zakoncz_szukanie(bool znaleziony);
   std::uint32_t teraz();
 
   std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange

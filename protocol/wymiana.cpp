@@ -114,7 +114,12 @@ std::uint8_t Programator::pojedyncza_proba(std::uint8_t domyslny) {
 bool Programator::testuj_port(int n) {
   if (n >= 1 && n <= 4) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
   std::string bufor;
-  port.Open();
+  if (!port.Open()) {
+    const std::string nazwa = port.DeviceName().empty()
+                                  ? "com" + std::to_string(static_cast<int>(port.ComPort()) + 1)
+                                  : port.DeviceName();
+    nieotwarte.push_back({nazwa, port.OpenError()});
+  }
   port.SendByte(kS);
   const std::uint32_t poczatek = teraz();
   std::uint8_t b = 0;
@@ -135,11 +140,40 @@ void Programator::sprawdz_port(int n) {
   szukaj(n, n);
 }
 
-void Programator::szukaj(int pierwszy, int ostatni) {
+void Programator::sprawdz_urzadzenie(const std::string& sciezka) {
+  zacznij_szukanie();
+  port.setDeviceName(sciezka);
+  // A number outside 1..4 probes the port as it is set: here, the device by its path.
+  const bool jest = testuj_port(0);
+  if (jest) {
+    status.Label1 = przytnij("Znaleziono programator na " + sciezka, 255);
+    status.Button1 = true;
+    widok.status_zmieniony(false);
+  }
+  zakoncz_szukanie(jest);
+}
+
+void Programator::zacznij_szukanie() {
+  nieotwarte.clear();
   status.Label1 = "Szukam programatora ...";
   status.Button1 = false;
   status.widoczny = true;
   widok.status_zmieniony(true);
+}
+
+void Programator::zakoncz_szukanie(bool znaleziony) {
+  if (!znaleziony) {
+    brak_programatora = 1;
+    status.Label1 = "Nie znaleziono programatora - tryb demo";
+    status.Button1 = true;
+    widok.status_zmieniony(false);
+    return;
+  }
+  port.Open();
+}
+
+void Programator::szukaj(int pierwszy, int ostatni) {
+  zacznij_szukanie();
   int znaleziony = 0;
   for (int n = pierwszy; n <= ostatni; ++n) {
     if (n < 1 || n > kNajwyzszyPort) continue;
@@ -152,15 +186,8 @@ void Programator::szukaj(int pierwszy, int ostatni) {
     }
   }
   znaleziony_port = znaleziony;
-  if (znaleziony == 0) {
-    brak_programatora = 1;
-    status.Label1 = "Nie znaleziono programatora - tryb demo";
-    status.Button1 = true;
-    widok.status_zmieniony(false);
-    return;
-  }
-  port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (znaleziony - 1)));
-  port.Open();
+  if (znaleziony != 0) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (znaleziony - 1)));
+  zakoncz_szukanie(znaleziony != 0);
 }
 
 void Programator::potwierdz_status() {

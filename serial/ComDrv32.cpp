@@ -109,6 +109,8 @@ struct TCommPortDriver::Stan {
   std::uint16_t OutputTimeout = 500;
   std::int32_t InputTimeout = 200;
   bool CheckLineStatus = false;
+  std::string DeviceName;
+  BladOtwarcia BladOtwarcia_;
 
   std::vector<std::uint8_t> ReceiveBuffer;
   std::int32_t PacketStartTime = kBrakPakietu;
@@ -142,8 +144,12 @@ bool TCommPortDriver::Open() {
   if (IsOpen()) return true;
   char nazwa[32];
   std::snprintf(nazwa, sizeof nazwa, "\\\\.\\COM%-d", static_cast<int>(s_->ComPort) + 1);
-  s_->PortHandle = s_->platforma->otworz(nazwa);
-  if (!IsOpen()) return false;
+  s_->PortHandle = s_->platforma->otworz(s_->DeviceName.empty() ? nazwa : s_->DeviceName);
+  if (!IsOpen()) {
+    s_->BladOtwarcia_ = s_->platforma->blad_otwarcia();
+    return false;
+  }
+  s_->BladOtwarcia_ = {};
   ApplySettings();
   // Every platform read and write returns within about a millisecond; the waiting is
   // done by the component's own loops.
@@ -526,6 +532,16 @@ void TCommPortDriver::setCheckLineStatus(bool v) {
   s_->CheckLineStatus = v;
 }
 
+const std::string& TCommPortDriver::DeviceName() const {
+  return s_->DeviceName;
+}
+void TCommPortDriver::setDeviceName(const std::string& v) {
+  if (!IsOpen()) s_->DeviceName = v;
+}
+
+const BladOtwarcia& TCommPortDriver::OpenError() const {
+  return s_->BladOtwarcia_;
+}
 Uchwyt TCommPortDriver::PortHandle() const {
   return s_->PortHandle;
 }

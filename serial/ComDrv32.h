@@ -14,12 +14,37 @@
 namespace ostrel {
 
 enum TComPortNumber : std::uint8_t {
-  pnCOM1, pnCOM2, pnCOM3, pnCOM4, pnCOM5, pnCOM6, pnCOM7, pnCOM8,
-  pnCOM9, pnCOM10, pnCOM11, pnCOM12, pnCOM13, pnCOM14, pnCOM15, pnCOM16
+  pnCOM1,
+  pnCOM2,
+  pnCOM3,
+  pnCOM4,
+  pnCOM5,
+  pnCOM6,
+  pnCOM7,
+  pnCOM8,
+  pnCOM9,
+  pnCOM10,
+  pnCOM11,
+  pnCOM12,
+  pnCOM13,
+  pnCOM14,
+  pnCOM15,
+  pnCOM16
 };
 enum TComPortBaudRate : std::uint8_t {
-  br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
-  br38400, br56000, br57600, br115200
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200
 };
 enum TComPortDataBits : std::uint8_t { db5BITS, db6BITS, db7BITS, db8BITS };
 enum TComPortStopBits : std::uint8_t { sb1BITS, sb1HALFBITS, sb2BITS };
@@ -104,10 +129,16 @@ class TCommPortDriver {
   void setInputTimeout(std::int32_t v);
   bool CheckLineStatus() const;
   void setCheckLineStatus(bool v);
+  // The device to open instead of the name formatted from ComPort (a path such as
+  // /dev/ttyUSB0); empty: "\\.\COMn". Like ComPort, stored only while closed.
+  const std::string& DeviceName() const;
+  void setDeviceName(const std::string& v);
   TComPortReceiveDataEvent OnReceiveData;
   TComPortReceivePacketEvent OnReceivePacket;
 
   // For tests and diagnostics.
+  // Why the last Open failed, as the platform tells it (PowodBledu::brak after success).
+  const BladOtwarcia& OpenError() const;
   Uchwyt PortHandle() const;
   std::int32_t PollingPauseCount() const;
   std::int32_t PacketStartTime() const;

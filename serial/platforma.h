@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -55,6 +56,49 @@ inline constexpr std::uint32_t kPurgeRxClear = 8;  // drop the input queue
 using Uchwyt = std::int32_t;
 inline constexpr Uchwyt kNieprawidlowyUchwyt = -1;
 
+// Why the last otworz() gave kNieprawidlowyUchwyt.
+enum class PowodBledu : std::uint8_t {
+  brak,             // the last open succeeded (or none was tried)
+  nieznana_nazwa,   // the name names no port of this platform
+  brak_urzadzenia,  // no device behind the name (missing, or a link leading nowhere)
+  brak_uprawnien,   // the device exists; this user may not read and write it
+  zajety,           // the device exists; another program holds it
+  nie_port,         // something exists there, but no serial port (a file, a folder)
+  inny,             // any other failure; the system's text is in `szczegoly`
+};
+
+struct BladOtwarcia {
+  PowodBledu powod = PowodBledu::brak;
+  std::string urzadzenie;  // the device the name led to; empty when it led nowhere
+  std::string szczegoly;   // zajety: who holds it ("minicom (PID 812)") when known;
+                           // inny: the system's error text
+};
+
+// How a COMn came to its device.
+enum class Przypisanie : std::uint8_t {
+  lacze,         // the user's comn link
+  domyslne,      // the fixed default device of COMn
+  automatyczne,  // no link configured: the n-th serial device found
+  brak,          // nothing (fewer devices found than ports)
+};
+
+// One COMn as the platform sees it now.
+struct OpisPortu {
+  int numer = 0;                         // n of COMn
+  Przypisanie skad = Przypisanie::brak;  // how the device was chosen
+  std::string urzadzenie;                // the device; empty with Przypisanie::brak
+  bool istnieje = false;                 // something is there
+  bool dostep = false;                   // this user may read and write it
+  bool zajety = false;                   // another program holds it
+  std::string trzymajacy;                // who, when known
+};
+
+// A serial device present on the machine.
+struct UrzadzenieSzeregowe {
+  std::string sciezka;  // the name to use (a stable by-id name when there is one)
+  std::string cel;      // the device node it leads to, when that differs
+};
+
 class PlatformaSzeregowa {
  public:
   virtual ~PlatformaSzeregowa() = default;
@@ -80,10 +124,35 @@ class PlatformaSzeregowa {
   // 32-bit millisecond tick counter; all elapsed-time arithmetic is modulo 2^32.
   virtual std::uint32_t licznik_ms() = 0;
   virtual bool wersja(WersjaSystemu& w) = 0;
+
+  // Why the last otworz() failed. A platform that cannot tell says nothing.
+  virtual BladOtwarcia blad_otwarcia() const { return {}; }
+  // COM1..COMile as they map now; the serial devices present; the place of the setting
+  // that makes a device COMn (POSIX: the comn link). Empty where the platform cannot tell.
+  virtual std::vector<OpisPortu> opisz_porty(int /*ile*/) { return {}; }
+  virtual std::vector<UrzadzenieSzeregowe> urzadzenia() { return {}; }
+  virtual std::string lacze_portu(int /*n*/) { return {}; }
+};
+
+// The driver's own flags of an open port (Linux: serial_struct.flags, read with TIOCGSERIAL
+// and written with TIOCSSERIAL). A port that has none (a pseudo-terminal) fails both.
+class FlagiSterownika {
+ public:
+  virtual ~FlagiSterownika() = default;
+  virtual bool odczytaj(int fd, std::uint32_t& flagi) = 0;
+  virtual bool zapisz(int fd, std::uint32_t flagi) = 0;
+};
+
+// Where the POSIX platform looks. The programs take the defaults; tests give folders of
+// their own and a fake of the driver flags.
+struct UstawieniaPosix {
+  std::string katalog_urzadzen = "/dev";            // the device folder
+  std::string katalog_klas_tty = "/sys/class/tty";  // <name>/type: the UART type of ttyS ports
+  std::shared_ptr<FlagiSterownika> flagi;           // null: the real ioctls
 };
 
 // The platform used by the programs: POSIX termios.
-std::unique_ptr<PlatformaSzeregowa> utworz_platforme_posix();
+std::unique_ptr<PlatformaSzeregowa> utworz_platforme_posix(UstawieniaPosix ustawienia = {});
 
 // The periodic callback that replaces the original's hidden timer window. The owner
 // of the component supplies it: a Qt timer in the GUI, a small loop in the CLI and tests.

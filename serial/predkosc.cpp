@@ -43,4 +43,16 @@ std::uint32_t odczytaj_predkosc(int fd) {
 #endif
 }
 
+std::uint32_t odczytaj_predkosc_wejscia(int fd) {
+#if defined(__linux__)
+  termios2 t{};
+  if (ioctl(fd, TCGETS2, &t) != 0) return 0;
+  return t.c_ispeed;
+#else
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return 0;
+  return static_cast<std::uint32_t>(cfgetispeed(&t));
+#endif
+}
+
 }  // namespace ostrel

@@ -11,4 +11,7 @@ bool ustaw_dowolna_predkosc(int fd, std::uint32_t bps);
 // The output speed of the open terminal `fd` in bits per second; 0 when unknown.
 std::uint32_t odczytaj_predkosc(int fd);
 
+// The input speed of the open terminal `fd` in bits per second; 0 when unknown.
+std::uint32_t odczytaj_predkosc_wejscia(int fd);
+
 }  // namespace ostrel

@@ -50,7 +50,10 @@ int TimerReczny::pompuj_przez(std::uint32_t ms) {
   int tyki = 0;
   while (static_cast<std::uint32_t>(zegar_() - poczatek) < ms) {
     if (pompuj()) ++tyki;
-    const std::int64_t zostalo = ms - static_cast<std::uint32_t>(zegar_() - poczatek);
+    // Signed: the clock may have passed the end since the loop's check, and an unsigned
+    // difference would then read as a wait of some 49 days.
+    const std::int64_t zostalo =
+        static_cast<std::int64_t>(ms) - static_cast<std::uint32_t>(zegar_() - poczatek);
     std::int64_t czekaj = do_nastepnego();
     if (czekaj < 0 || czekaj > zostalo) czekaj = zostalo;
     if (czekaj > 0) std::this_thread::sleep_for(std::chrono::milliseconds(czekaj));

@@ -1,7 +1,10 @@
 // COM links that lead nowhere, to an ordinary file or to a port another process holds:
 // the search passes over them quickly, writes nothing into them, and finds a working
-// programmer behind another link.
+// programmer behind another link. A port that exists but cannot be opened is explained
+// on standard error; `ports` shows how COM1..COM4 map.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/file.h>
 
 #include <filesystem>
@@ -149,6 +152,111 @@ TEST(LaczaCom, SecondProgramOnABusyPortIsTurnedAway) {
   EXPECT_EQ(pierwszy.wyjscie, "Weryfikacja OK!\n");
   sim.zatrzymaj();
   EXPECT_EQ(czytaj_plik(pliki / "eeprom.bin"), obraz);
+}
+
+// A held port: the search's texts stay as they are, and standard error says which
+// device, that another program holds it, and which one.
+TEST(LaczaCom, BusyPortIsExplained) {
+  KatalogTymczasowy pliki;
+  Symulator sim({"--device", "AT90S8515", "--com", "2", "--log", pliki / "wire.log"});
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
+  Trzymacz trzymacz(sim.pty());
+  ASSERT_TRUE(trzymacz.trzyma());
+  const std::string kto = "(PID " + std::to_string(::getpid()) + ")";
+  const struct {
+    std::string port, nazwa;  // --port value, the name the explanation starts with
+  } przypadki[] = {
+      {"2", "com2 (" + sim.lacze(2) + ")"},
+      {sim.pty(), sim.pty()},
+  };
+  for (const auto& p : przypadki) {
+    SCOPED_TRACE(p.port);
+    const Przebieg r = uruchom_cli({"--port", p.port, "detect"}, sim.konfiguracja());
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.wyjscie, kBrakProgramatora);
+    const std::string oczekiwany = "ostrel-cli: " + p.nazwa + ": port zajęty przez inny program: ";
+    EXPECT_EQ(r.bledy.rfind(oczekiwany, 0), 0u) << r.bledy;
+    EXPECT_NE(r.bledy.find(kto), std::string::npos) << r.bledy;
+    EXPECT_NE(r.bledy.find("fuser -v"), std::string::npos) << r.bledy;
+  }
+  sim.zatrzymaj();
+  EXPECT_TRUE(czytaj_dziennik(pliki / "wire.log").empty()) << "a held port gets no bytes";
+}
+
+// A terminal this user may not read and write. As root (which passes any file's rights)
+// the program runs as nobody; as anyone else the rights alone keep it out.
+TEST(LaczaCom, PortWithoutRightsIsExplained) {
+  int master = -1, slave = -1;
+  char nazwa[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
+  const std::string sciezka = nazwa;
+  ASSERT_EQ(::chmod(sciezka.c_str(), 0), 0);
+  KatalogTymczasowy pliki;
+  const std::string wy = pliki / "out", bl = pliki / "err";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int o = ::open(wy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open(bl.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(o, STDOUT_FILENO);
+    ::dup2(e, STDERR_FILENO);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(125);
+    char* argv[] = {const_cast<char*>(OSTREL_CLI), const_cast<char*>("--port"),
+                    const_cast<char*>(sciezka.c_str()), const_cast<char*>("detect"), nullptr};
+    ::execve(argv[0], argv, environ);
+    ::_exit(126);
+  }
+  int stan = 0;
+  ASSERT_EQ(::waitpid(pid, &stan, 0), pid);
+  ::close(master);
+  ::close(slave);
+  ASSERT_TRUE(WIFEXITED(stan));
+  if (WEXITSTATUS(stan) == 125) GTEST_SKIP() << "cannot give up root here";
+  ASSERT_NE(WEXITSTATUS(stan), 126) << "the program cannot be run as nobody";
+  EXPECT_EQ(WEXITSTATUS(stan), 3);
+  const Bajty o = czytaj_plik(wy), e = czytaj_plik(bl);
+  EXPECT_EQ(std::string(o.begin(), o.end()), kBrakProgramatora);
+  EXPECT_EQ(std::string(e.begin(), e.end()),
+            "ostrel-cli: " + sciezka +
+                ": brak uprawnień do odczytu i zapisu; dodaj się do grupy dialout (sudo usermod "
+                "-aG dialout $USER) i zaloguj się ponownie\n");
+}
+
+// `ports` with links: each COMn with its link and target and what the port is like now.
+TEST(LaczaCom, PortsListsLinksAndTheirState) {
+  Lacza lacza;
+  Symulator wolny({"--device", "AT90S8515"});
+  Symulator zajety({"--device", "AT90S8515"});
+  ASSERT_TRUE(wolny.dziala() && zajety.dziala()) << wolny.blad() << zajety.blad();
+  Trzymacz trzymacz(zajety.pty());
+  ASSERT_TRUE(trzymacz.trzyma());
+  lacza.ustaw(1, wolny.pty());
+  lacza.ustaw(2, "/nonexistent/ostrel-no-port");
+  lacza.ustaw(4, zajety.pty());
+  const std::string cfg = lacza.sciezka() + "/ostrel/com";
+  const Przebieg r = uruchom_cli({"ports"}, lacza.sciezka());
+  EXPECT_EQ(r.status, 0) << r.bledy;
+  const std::string linie[] = {
+      "COM1: łącze " + cfg + "1 -> " + wolny.pty() +
+          ": istnieje, odczyt i zapis dozwolone, wolny\n",
+      "COM2: łącze " + cfg + "2 -> /nonexistent/ostrel-no-port: nie istnieje\n",
+      "COM3: /dev/ttyS2 (domyślnie)",
+      "COM4: łącze " + cfg + "4 -> " + zajety.pty() +
+          ": istnieje, odczyt i zapis dozwolone, zajęty przez inny program: ",
+  };
+  std::size_t od = 0;
+  for (const std::string& l : linie) {
+    const std::size_t gdzie = r.wyjscie.find(l, od);
+    EXPECT_NE(gdzie, std::string::npos) << l << "\n---\n" << r.wyjscie;
+    if (gdzie != std::string::npos) od = gdzie + l.size();
+  }
+  EXPECT_NE(r.wyjscie.find("(PID " + std::to_string(::getpid()) + ")"), std::string::npos)
+      << r.wyjscie;
+  // Listing takes nothing: the free port is still free for the program.
+  const Przebieg d = uruchom_cli({"--device", "AT90S8515", "detect"}, lacza.sciezka());
+  EXPECT_EQ(d.wyjscie, "Znaleziono programator na com1\n") << d.bledy;
 }
 
 }  // namespace

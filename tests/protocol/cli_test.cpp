@@ -105,6 +105,8 @@ TEST_F(Cli, UsageErrors) {
       {"info", "nadmiar"},
       {"--port", "0", "detect"},
       {"--port", "x", "detect"},
+      {"--port", "17", "detect"},
+      {"ports", "nadmiar"},
       {"--device", "AT89C9999", "detect"},
       {"--fuse1", "tak", "write-lock", "0"},
       {"--fuse1", "on", "erase"},
@@ -138,6 +140,28 @@ TEST_F(Cli, SearchOnlyTheGivenPort) {
   s4.zatrzymaj();
   EXPECT_EQ(rozmowa_na(2), "53>7\n53>7\n");
   EXPECT_EQ(rozmowa_na(4), "53>7\n");
+}
+
+// A device path instead of a number: the probe runs on that device alone, the texts
+// name it, and the operation works as through a COMn link.
+TEST_F(Cli, PortByDevicePath) {
+  Symulator s2 = sim(2, {});
+  Symulator s4 = sim(4, {"--device", "AT90S2313"});
+  ASSERT_TRUE(s2.dziala() && s4.dziala());
+  WynikCli w = cli({"--port", s4.pty(), "detect"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Znaleziono programator na " + s4.pty() + "\n");
+  w = cli({"--port", s4.pty(), "--device", "AT90S2313", "info"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.bledy.rfind("Znaleziono programator na " + s4.pty() + "\n", 0), 0u) << w.bledy;
+  EXPECT_NE(w.wyjscie.find("Sygnatura: 1E 91 01"), std::string::npos) << w.wyjscie;
+  w = cli({"--port", pr / "nie-ma-takiego", "detect"});
+  EXPECT_EQ(w.status, 3);
+  EXPECT_EQ(w.wyjscie, "Nie znaleziono programatora - tryb demo\n");
+  s2.zatrzymaj();
+  s4.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(2), "") << "only the named device is probed";
+  EXPECT_EQ(rozmowa_na(4).substr(0, 5), "53>7\n");
 }
 
 TEST_F(Cli, NoProgrammerExitsThree) {

@@ -1,6 +1,8 @@
 // The component against the scripted platform: property rules, the control block,
 // time-outs, the polling tick and packet mode, all on a clock the test controls.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <numeric>
@@ -382,6 +384,8 @@ TEST(Platforma, NameVersionAndPacketTime) {
 
   EXPECT_EQ(PacketTime(br19200, 1), 1u);
   EXPECT_EQ(PacketTime(br19200, 10), 5u);
+  EXPECT_EQ(PacketTime(br2400, 3), 12u);  // exactly 12.5 ms: ties go to the even 12
+  EXPECT_EQ(PacketTime(br2400, 9), 38u);  // 37.5 ms: to the even 38
   EXPECT_EQ(PacketTime(br110, 1), 91u);
   EXPECT_EQ(PacketTime(br9600, 1000), 1042u);
   EXPECT_EQ(PacketTime(br56000, 56), 10u);
@@ -776,6 +780,26 @@ TEST(TimerRecznyTest, TicksOncePerElapsedPeriod) {
   zegar += 500;
   EXPECT_FALSE(t.pompuj());
   EXPECT_EQ(tyki, 3);
+}
+
+// A clock that passes the end between the loop's check and the computation of the time
+// left must not read as a wait of 2^32 ms. Run in a child with an alarm, so a fault ends
+// the child instead of the test run.
+TEST(TimerRecznyTest, ClockPassingTheEndNeverMeansALongSleep) {
+  const pid_t dziecko = fork();
+  ASSERT_GE(dziecko, 0);
+  if (dziecko == 0) {
+    alarm(10);
+    int wywolanie = 0;
+    // start, the loop's check, then past the end for good.
+    TimerReczny t([&]() -> std::uint32_t { return ++wywolanie <= 2 ? 0u : 20u; });
+    t.pompuj_przez(10);  // stopped timer: the sleep is bounded only by the time left
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(dziecko, &status, 0), dziecko);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

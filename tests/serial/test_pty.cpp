@@ -349,6 +349,28 @@ TEST(PortPty, SpeedChangeWhileOpenPurgesInput) {
   EXPECT_EQ(pty.odbierz(1), Bajty{0x55});
 }
 
+// cfsetispeed alone leaves a separate input speed in place: after 14400 (set through the
+// arbitrary-speed path) a standard speed must move the input too, and a port another
+// program left at 14400 must come up at 19200 both ways.
+TEST(PortPty, InputSpeedFollowsEverySpeedChange) {
+  Pty pty;
+  ASSERT_TRUE(ustaw_dowolna_predkosc(pty.slave, 14400));
+  ASSERT_EQ(odczytaj_predkosc_wejscia(pty.slave), 14400u);
+  TCommPortDriver port;
+  port.setComPort(pty.port());
+  port.setComPortSpeed(br19200);
+  ASSERT_TRUE(port.Open());
+  EXPECT_EQ(odczytaj_predkosc_wejscia(pty.slave), 19200u);
+  EXPECT_EQ(odczytaj_predkosc(pty.slave), 19200u);
+  const std::pair<TComPortBaudRate, std::uint32_t> kolejne[] = {
+      {br14400, 14400}, {br9600, 9600}, {br56000, 56000}, {br19200, 19200}};
+  for (const auto& [predkosc, bps] : kolejne) {
+    port.setComPortSpeed(predkosc);
+    EXPECT_EQ(odczytaj_predkosc_wejscia(pty.slave), bps);
+    EXPECT_EQ(odczytaj_predkosc(pty.slave), bps);
+  }
+}
+
 TEST(PortPty, HangUpTimesOutWithoutSpinning) {
   Pty pty;
   long zapytania = 0;

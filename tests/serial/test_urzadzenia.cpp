@@ -1,0 +1,223 @@
+// Which device is COMn on the POSIX platform, over a device folder of the test's own:
+// fake /dev/serial/by-id entries and ttyS ports leading to pseudo-terminals, UART types
+// from a fake class folder. Also the driver's low-latency flag, requested and given back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/symulator.h"
+#include "serial/ComDrv32.h"
+#include "serial/lista_portow.h"
+
+namespace ostrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One pseudo-terminal; the master side hears what the port sends.
+struct Terminal {
+  Terminal() {
+    char nazwa[256] = {};
+    EXPECT_EQ(openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
+    sciezka = nazwa;
+  }
+  ~Terminal() {
+    close(master);
+    close(slave);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+  // Whether the byte `b` arrives at the master within a generous time.
+  bool uslyszal(std::uint8_t b) const {
+    pollfd p{master, POLLIN, 0};
+    std::uint8_t r = 0;
+    return poll(&p, 1, 5000) > 0 && read(master, &r, 1) == 1 && r == b;
+  }
+  int master = -1, slave = -1;
+  std::string sciezka;
+};
+
+// A device folder, a class folder with UART types and a configuration folder (set as
+// XDG_CONFIG_HOME for the process).
+class Maszyna {
+ public:
+  Maszyna() {
+    fs::create_directories(dev() + "/serial/by-id");
+    fs::create_directories(konfiguracja() + "/ostrel");
+    setenv("XDG_CONFIG_HOME", konfiguracja().c_str(), 1);
+  }
+  std::string dev() const { return katalog_ / "dev"; }
+  std::string klasy() const { return katalog_ / "class"; }
+  std::string konfiguracja() const { return katalog_ / "config"; }
+  std::string lacze(int n) const { return konfiguracja() + "/ostrel/com" + std::to_string(n); }
+  // A device entry leading to `cel`; for ttyS, `typ` is its UART type (-1: none known).
+  void urzadzenie(const std::string& nazwa, const std::string& cel, int typ = -1) {
+    fs::create_symlink(cel, dev() + "/" + nazwa);
+    if (typ >= 0) {
+      fs::create_directories(klasy() + "/" + nazwa);
+      std::ofstream(klasy() + "/" + nazwa + "/type") << typ << "\n";
+    }
+  }
+  std::unique_ptr<PlatformaSzeregowa> platforma(std::shared_ptr<FlagiSterownika> flagi = {}) {
+    UstawieniaPosix u;
+    u.katalog_urzadzen = dev();
+    u.katalog_klas_tty = klasy();
+    u.flagi = std::move(flagi);
+    return utworz_platforme_posix(u);
+  }
+
+ private:
+  test::KatalogTymczasowy katalog_;
+};
+
+TEST(Urzadzenia, WithoutLinksUsbAdaptersComeFirstThenUartPorts) {
+  Maszyna m;
+  Terminal a, b, s9, s10, bez_uartu, acm;
+  m.urzadzenie("serial/by-id/usb-FTDI_B-if00-port0", b.sciezka);
+  m.urzadzenie("serial/by-id/usb-FTDI_A-if00-port0", a.sciezka);
+  m.urzadzenie("ttyUSB0", a.sciezka);  // the node behind adapter A
+  m.urzadzenie("ttyACM0", acm.sciezka);
+  m.urzadzenie("ttyS0", bez_uartu.sciezka, 0);  // PORT_UNKNOWN: no UART behind it
+  m.urzadzenie("ttyS10", s10.sciezka, 4);
+  m.urzadzenie("ttyS9", s9.sciezka, 4);
+  m.urzadzenie("ttyS3", bez_uartu.sciezka);  // no type known; a pty has no UART either
+  const std::string id = m.dev() + "/serial/by-id/";
+
+  auto p = m.platforma();
+  const std::vector<OpisPortu> porty = p->opisz_porty(4);
+  ASSERT_EQ(porty.size(), 4u);
+  const std::string oczekiwane[] = {id + "usb-FTDI_A-if00-port0", id + "usb-FTDI_B-if00-port0",
+                                    m.dev() + "/ttyS9", m.dev() + "/ttyS10"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(porty[i].numer, i + 1);
+    EXPECT_EQ(porty[i].skad, Przypisanie::automatyczne) << i;
+    EXPECT_EQ(porty[i].urzadzenie, oczekiwane[i]);
+    EXPECT_TRUE(porty[i].istnieje);
+    EXPECT_FALSE(porty[i].zajety);
+  }
+  // The one adapter plugged in first is COM1: the search's probe reaches it.
+  TCommPortDriver port(m.platforma());
+  port.setComPort(pnCOM1);
+  ASSERT_TRUE(port.Open());
+  EXPECT_TRUE(port.SendByte('S'));
+  EXPECT_TRUE(a.uslyszal('S'));
+  port.Close();
+
+  // Present devices: by-id first with their nodes, ttyUSB0 not twice, UART ports last.
+  const std::vector<UrzadzenieSzeregowe> obecne = p->urzadzenia();
+  std::vector<std::string> sciezki;
+  for (const auto& u : obecne) sciezki.push_back(u.sciezka);
+  EXPECT_EQ(sciezki, (std::vector<std::string>{oczekiwane[0], oczekiwane[1], m.dev() + "/ttyACM0",
+                                               oczekiwane[2], oczekiwane[3]}));
+  EXPECT_EQ(obecne[0].cel, fs::canonical(a.sciezka).string());
+  const std::string tekst = tekst_listy_portow(*p);
+  EXPECT_NE(tekst.find("COM1: " + oczekiwane[0] + " (wykryty"), std::string::npos) << tekst;
+  EXPECT_NE(tekst.find("ln -sfn " + oczekiwane[0] + " " + m.lacze(1)), std::string::npos) << tekst;
+
+  // A configured link always wins, and with one link the other ports take their defaults.
+  fs::create_symlink(s10.sciezka, m.lacze(3));
+  const std::vector<OpisPortu> z_laczem = p->opisz_porty(4);
+  EXPECT_EQ(z_laczem[0].skad, Przypisanie::domyslne);
+  EXPECT_EQ(z_laczem[0].urzadzenie, m.dev() + "/ttyS0");
+  EXPECT_EQ(z_laczem[2].skad, Przypisanie::lacze);
+  EXPECT_EQ(z_laczem[3].urzadzenie, m.dev() + "/ttyS3");
+  EXPECT_FALSE(z_laczem[1].istnieje);  // no ttyS1 in this folder
+  port.setComPort(pnCOM3);
+  ASSERT_TRUE(port.Open());
+  EXPECT_TRUE(port.SendByte('T'));
+  EXPECT_TRUE(s10.uslyszal('T'));
+}
+
+TEST(Urzadzenia, FewerDevicesThanPortsLeaveTheRestEmpty) {
+  Maszyna m;
+  Terminal a;
+  m.urzadzenie("serial/by-id/usb-Prolific-if00-port0", a.sciezka);
+  auto p = m.platforma();
+  const auto porty = p->opisz_porty(4);
+  EXPECT_EQ(porty[0].skad, Przypisanie::automatyczne);
+  EXPECT_EQ(porty[1].skad, Przypisanie::brak);
+  EXPECT_EQ(p->otworz("\\\\.\\COM2"), kNieprawidlowyUchwyt);
+  EXPECT_EQ(p->blad_otwarcia().powod, PowodBledu::brak_urzadzenia);
+  // COM5 and above never take part in the automatic choice.
+  EXPECT_EQ(p->opisz_porty(5)[4].urzadzenie, m.dev() + "/ttyS4");
+}
+
+// The driver's flags of a fake adapter, per descriptor.
+class FlagiTestowe final : public FlagiSterownika {
+ public:
+  bool obslugiwane = true;            // a pty has no such flags at all
+  std::uint32_t poczatkowe = 0x40;    // what the driver holds before the open
+  std::map<int, std::uint32_t> stan;  // descriptor -> current flags
+  int zapisy = 0;
+  bool odczytaj(int fd, std::uint32_t& flagi) override {
+    if (!obslugiwane) return false;
+    if (stan.count(fd) == 0) stan[fd] = poczatkowe;
+    flagi = stan[fd];
+    return true;
+  }
+  bool zapisz(int fd, std::uint32_t flagi) override {
+    if (!obslugiwane) return false;
+    ++zapisy;
+    stan[fd] = flagi;
+    return true;
+  }
+};
+
+constexpr std::uint32_t kNiskie = 1u << 13;  // ASYNC_LOW_LATENCY
+
+TEST(NiskieOpoznienie, RequestedOnOpenAndGivenBackOnClose) {
+  Maszyna m;
+  Terminal t;
+  auto flagi = std::make_shared<FlagiTestowe>();
+  auto p = m.platforma(flagi);
+  const Uchwyt h = p->otworz(t.sciezka);
+  ASSERT_GT(h, 0);
+  EXPECT_EQ(flagi->stan[h], 0x40u | kNiskie);  // the other flags untouched
+  EXPECT_TRUE(p->zamknij(h));
+  EXPECT_EQ(flagi->stan[h], 0x40u);
+
+  // Already low latency (set by the user): nothing written, and left on at close.
+  flagi->stan.clear();
+  flagi->zapisy = 0;
+  flagi->poczatkowe = 0x40 | kNiskie;
+  const Uchwyt h2 = p->otworz(t.sciezka);
+  ASSERT_GT(h2, 0);
+  EXPECT_TRUE(p->zamknij(h2));
+  EXPECT_EQ(flagi->zapisy, 0);
+  EXPECT_EQ(flagi->stan[h2], 0x40u | kNiskie);
+
+  // A driver without the flags: the port opens and works all the same.
+  flagi->obslugiwane = false;
+  const Uchwyt h3 = p->otworz(t.sciezka);
+  ASSERT_GT(h3, 0);
+  std::uint32_t n = 0;
+  EXPECT_TRUE(p->pisz(h3, "x", 1, n));
+  EXPECT_TRUE(t.uslyszal('x'));
+  EXPECT_TRUE(p->zamknij(h3));
+}
+
+// The real ioctls on a pseudo-terminal: refused, and the port is used as it is.
+TEST(NiskieOpoznienie, PseudoTerminalsRefusalIsHarmless) {
+  Terminal t;
+  auto p = utworz_platforme_posix();
+  const Uchwyt h = p->otworz(t.sciezka);
+  ASSERT_GT(h, 0);
+  std::uint32_t n = 0;
+  EXPECT_TRUE(p->pisz(h, "y", 1, n));
+  EXPECT_TRUE(t.uslyszal('y'));
+  EXPECT_TRUE(p->zamknij(h));
+}
+
+}  // namespace
+}  // namespace ostrel
