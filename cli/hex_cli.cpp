@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/objasnienie_hex.h"
 #include "cli/polecenia.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
@@ -33,7 +34,82 @@ bool zapisz(const Strumien& s, const char* sciezka, std::string& komunikat) {
   return false;
 }
 
+std::string dwie_cyfry(int typ) {
+  char s[3];
+  std::snprintf(s, sizeof s, "%02X", static_cast<unsigned>(typ) & 0xFF);
+  return s;
+}
+
+std::string objasnienie_typu(int typ, const std::string& linia) {
+  switch (typ) {
+    case 3:
+    case 4:
+    case 5: {
+      static constexpr const char* kNazwy[] = {"adres startowy segmentu", "adres liniowy",
+                                               "adres startowy liniowy"};
+      return linia + ": rekord typu " + dwie_cyfry(typ) + " (" + kNazwy[typ - 3] +
+             ") nie jest przyjmowany, obsługiwane są tylko adresy 16-bitowe (rekordy 00, 01, "
+             "02); przekształć plik: srec_cat WE.hex -Intel -o WY.hex -Intel "
+             "-address-length=2 -crlf -disable=exec-start-address, a plik EEPROM z avr-objcopy "
+             "utwórz z opcją "
+             "--change-section-lma .eeprom=0 (docs/hex.md)";
+    }
+    case -1:
+      return linia +
+             ": pole typu rekordu jest nieprawidłowe; plik jest uszkodzony albo nie jest "
+             "plikiem Intel HEX";
+    default:
+      return linia + ": typ rekordu " + dwie_cyfry(typ) +
+             " nie istnieje w formacie Intel HEX (przyjmowane są 00 dane, 01 koniec pliku, 02 "
+             "segment); plik jest uszkodzony albo nie jest plikiem Intel HEX";
+  }
+}
+
 }  // namespace
+
+std::string objasnienie_hex(const PrzyczynaHex& p) {
+  const std::string n = std::to_string(p.linia);
+  const std::string linia = "Linia " + n;
+  switch (p.rodzaj) {
+    case BladHex::brak:
+      return {};
+    case BladHex::pusty:
+      return "Plik jest pusty; plik Intel HEX składa się z rekordów zaczynających się od ':'";
+    case BladHex::dwukropek:
+      return linia +
+             " nie zaczyna się od ':'; plik Intel HEX zawiera tylko rekordy, każdy w "
+             "osobnej linii, bez pustych linii i innego tekstu";
+    case BladHex::po_koncu:
+      return "Za rekordem końca pliku (:00000001FF) w linii " + std::to_string(p.linia - 1) +
+             " jest jeszcze pusta linia albo inny znak (np. Ctrl-Z); plik musi się kończyć na "
+             "tym rekordzie, usuń to, co jest za nim";
+    case BladHex::znak:
+      return linia +
+             ": w rekordzie jest znak, który nie jest cyfrą szesnastkową, albo rekord "
+             "jest krótszy, niż podaje jego liczba bajtów; plik jest uszkodzony";
+    case BladHex::typ:
+      return objasnienie_typu(p.typ, linia);
+    case BladHex::suma:
+      return linia +
+             ": suma kontrolna rekordu się nie zgadza; plik jest uszkodzony albo był "
+             "zmieniany ręcznie, utwórz go ponownie narzędziem, które go zbudowało";
+    case BladHex::suma_konca:
+      return linia +
+             ": rekord końca pliku musi mieć postać :00000001FF; srec_cat wpisuje w nim "
+             "adres startowy, czego zabrania opcja -disable=exec-start-address";
+    case BladHex::brak_konca_linii:
+      return "Ostatnia linia (" + n +
+             ") nie kończy się znakiem końca linii; dopisz go (CR LF "
+             "albo LF)";
+    case BladHex::cr:
+      return linia +
+             ": po sumie kontrolnej nie ma końca linii; rekord jest dłuższy, niż podaje "
+             "jego liczba bajtów, albo w linii jest inny tekst";
+    case BladHex::lf:
+      return linia + " kończy się znakiem CR bez LF; zapisz plik z końcami linii CR LF albo LF";
+  }
+  return {};
+}
 
 int hex2bin(int argc, char** argv) {
   if (argc != 3) return blad("użycie: ostrel-cli hex2bin WE.hex WY.bin");
@@ -43,9 +119,12 @@ int hex2bin(int argc, char** argv) {
 
   Strumien obraz;
   std::string wynik;
-  konwertuj_hex(tekst, obraz, wynik);
+  PrzyczynaHex przyczyna;
+  konwertuj_hex(tekst, obraz, wynik, 255, &przyczyna);
   std::printf("%s\n", wynik.c_str());
   std::fflush(stdout);
+  const std::string objasnienie = objasnienie_hex(przyczyna);
+  if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
   // Anything but a clean conversion leaves the output alone: a partial image must never
   // pass for the file's contents.
   if (wynik != kKonwersjaOK) return kWynikHex;
@@ -64,7 +143,7 @@ int bin2hex(int argc, char** argv) {
                 "w formacie Intel HEX z adresami segmentowymi");
   }
   Strumien tekst;
-  zapisz_hex(obraz, tekst);
+  if (!zapisz_hex(obraz, tekst)) return blad("obraz jest za duży na plik Intel HEX");
   if (!zapisz(tekst, argv[2], komunikat)) return blad(komunikat);
   return kWynikOK;
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/objasnienie_hex.h"
 #include "cli/polecenia.h"
 #include "devices/uklady.h"
 #include "protocol/programator.h"
@@ -331,9 +332,13 @@ int programator(int argc, char** argv) {
     if (kod >= 2) {
       Strumien obraz;
       std::string tekst;
-      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom));
+      PrzyczynaHex przyczyna;
+      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom), &przyczyna);
       if (w != Wynik::ok) {
         std::printf("%s\n", tekst.c_str());
+        std::fflush(stdout);
+        const std::string objasnienie = objasnienie_hex(przyczyna);
+        if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
         return kod_wyjscia(w);
       }
     } else if (access(katalog_pliku(argument).c_str(), W_OK) != 0) {

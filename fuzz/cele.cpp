@@ -31,10 +31,11 @@ constexpr std::array<std::string_view, 9> kTekstyCzytnika = {
 constexpr std::size_t kNajwiekszyObraz = 0xFFFF0 + 0xFFFF + 255;
 
 // A plain, strict reading of the same dialect, written without looking at the reader's
-// state machine: records ':' count address '0' type [data] checksum CR LF, types 00, 01
-// and 02, digits in either case, the text ending right after a record. Data go to segment
-// base + address and a later record overwrites an earlier one; every record first pads
-// the image with 0xFF up to its own start.
+// state machine: records ':' count address '0' type [data] checksum, then CR LF or LF,
+// types 00, 01 and 02, digits in either case, the text ending right after a record. Data
+// go to segment base + address and a later record overwrites an earlier one; every record
+// first pads the image with 0xFF up to its own start, which for a record without data is
+// its address field alone.
 struct Wzorzec {
   bool poprawny = false;         // the whole text is well-formed records
   Bajty obraz;                   // the image those records describe
@@ -63,7 +64,7 @@ class CzytnikWzorcowy {
       } else {
         return w;
       }
-      const std::size_t poczatek = baza + adres;
+      const std::size_t poczatek = typ == 0 ? baza + adres : adres;
       if (w.obraz.size() < poczatek) w.obraz.resize(poczatek, 0xFF);
       unsigned suma = liczba + (adres >> 8) + (adres & 0xFF);
       unsigned segment = 0;
@@ -87,7 +88,8 @@ class CzytnikWzorcowy {
         }
       }
       unsigned crc = 0;
-      if (!hex(2, crc) || !znak('\r') || !znak('\n')) return w;
+      if (!hex(2, crc)) return w;
+      if (!znak('\n') && !(znak('\r') && znak('\n'))) return w;
       const unsigned oczekiwana = (256 - suma % 256) % 256;
       if (crc != oczekiwana) {
         w.zly_rekord = numer;

@@ -1,6 +1,5 @@
 #include "hex/intel_hex.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -40,11 +39,12 @@ class Czytnik {
   Czytnik(Strumien& tekst, Strumien& obraz, std::size_t limit)
       : tekst_(tekst), obraz_(obraz), limit_(limit) {}
 
-  std::string konwertuj() {
+  std::string konwertuj(PrzyczynaHex* przyczyna) {
     ustaw_wynik(kKonwersjaOK);
     do {
       rekord();
     } while (tekst_.pozycja() < tekst_.rozmiar() && !blad_);
+    if (przyczyna != nullptr) *przyczyna = przyczyna_;
     return wynik_;
   }
 
@@ -60,15 +60,27 @@ class Czytnik {
     return znak_;
   }
 
-  void porazka(const char* tekst) {
+  bool koniec_tekstu() const { return tekst_.pozycja() >= tekst_.rozmiar(); }
+
+  // A format failure. The first one of a record is its cause: the later ones are mostly
+  // the characters of a record gone astray being read as the wrong fields.
+  void porazka(const char* tekst, BladHex rodzaj) {
     ustaw_wynik(tekst);
     blad_ = true;
+    if (!blad_w_rekordzie_) {
+      blad_w_rekordzie_ = true;
+      przyczyna_ = {rodzaj, numer_, rodzaj == BladHex::typ ? typ_ : -1};
+    }
   }
 
   void ustaw_wynik(const std::string& tekst) { wynik_ = utnij(tekst, limit_); }
 
+  static std::uint8_t wielka(std::uint8_t c) {
+    return c >= 'a' && c <= 'z' ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
+  }
+
   static int cyfra(std::uint8_t c) {
-    if (c >= 'a' && c <= 'z') c = static_cast<std::uint8_t>(c - 'a' + 'A');
+    c = wielka(c);
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
@@ -81,7 +93,7 @@ class Czytnik {
     for (int i = 0; i < n; ++i) {
       const int d = cyfra(znak());
       if (d < 0) {
-        porazka(komunikat);
+        porazka(komunikat, BladHex::znak);
       } else {
         wartosc = wartosc * 16 + static_cast<unsigned>(d);
       }
@@ -99,9 +111,15 @@ class Czytnik {
 
   void rekord() {
     ++numer_;
+    blad_w_rekordzie_ = false;
+    typ_ = -1;
+    const bool po_koncu = po_koncu_;
+    po_koncu_ = false;
     // Before the first byte there is no character, and that is no colon either.
     if (znak() != ':' || !jest_znak_) {
-      porazka(kBladDwukropek);
+      porazka(kBladDwukropek, !jest_znak_ ? BladHex::pusty
+                              : po_koncu  ? BladHex::po_koncu
+                                          : BladHex::dwukropek);
       return;
     }
 
@@ -111,40 +129,47 @@ class Czytnik {
     const unsigned adres = pole(4, kBladAdres) & 0xFFFF;
     suma += (adres >> 8) + (adres & 0xFF);
 
+    // The type decides where the padding goes, so it is taken first; the padding itself
+    // does not depend on whether the type is sound.
+    std::uint8_t typ = 0;
+    const bool typ_od_zera = znak() == '0';
+    if (typ_od_zera) {
+      typ = wielka(znak());
+      typ_ = cyfra(typ);
+    }
+
     // Data go to their address within the current segment; a record that runs past 0xFFFF
-    // goes on upwards rather than wrapping. The padding runs before the type is known, so
-    // an end-of-file record with a high address field pads as well.
-    const std::size_t poczatek = baza_ + adres;
+    // goes on upwards rather than wrapping. Any other record pads only up to its own
+    // address field: a segment's base says where data go, not that the image reaches it.
+    const bool dane = typ_od_zera && typ == '0';
+    const std::size_t poczatek = dane ? baza_ + adres : adres;
     wypelnij_do(poczatek);
 
-    if (znak() != '0') {
-      porazka(kBladTyp1);
-    } else {
-      std::uint8_t typ = znak();
-      if (typ >= 'a' && typ <= 'z') typ = static_cast<std::uint8_t>(typ - 'a' + 'A');
-      if (typ == '0') {
-        // Data bytes overwrite whatever an earlier record left at the same place: a file
-        // may hold records in any order, and the later one wins.
-        for (unsigned i = 0; i < liczba; ++i) {
-          const unsigned bajt = pole(2, kBladDane);
-          obraz_.ustaw_pozycje(poczatek + i);
-          obraz_.zapisz_bajt(static_cast<std::uint8_t>(bajt));
-          suma += bajt;
-        }
-      } else if (typ == '1') {
-        suma = 1;
-      } else if (typ == '2') {
-        unsigned segment = 0;
-        for (unsigned i = 0; i < liczba; ++i) {
-          const unsigned bajt = pole(2, kBladDane);
-          segment = ((segment << 8) | bajt) & 0xFFFF;
-          suma += bajt;
-        }
-        suma += 2;
-        baza_ = static_cast<std::size_t>(segment) * 16;
-      } else {
-        porazka(kBladTyp2);
+    if (!typ_od_zera) {
+      porazka(kBladTyp1, BladHex::typ);
+    } else if (typ == '0') {
+      // Data bytes overwrite whatever an earlier record left at the same place: a file
+      // may hold records in any order, and the later one wins.
+      for (unsigned i = 0; i < liczba; ++i) {
+        const unsigned bajt = pole(2, kBladDane);
+        obraz_.ustaw_pozycje(poczatek + i);
+        obraz_.zapisz_bajt(static_cast<std::uint8_t>(bajt));
+        suma += bajt;
       }
+    } else if (typ == '1') {
+      suma = 1;
+      po_koncu_ = true;
+    } else if (typ == '2') {
+      unsigned segment = 0;
+      for (unsigned i = 0; i < liczba; ++i) {
+        const unsigned bajt = pole(2, kBladDane);
+        segment = ((segment << 8) | bajt) & 0xFFFF;
+        suma += bajt;
+      }
+      suma += 2;
+      baza_ = static_cast<std::size_t>(segment) * 16;
+    } else {
+      porazka(kBladTyp2, BladHex::typ);
     }
 
     const unsigned crc = pole(2, kBladSuma);
@@ -152,20 +177,32 @@ class Czytnik {
     if (oczekiwana != crc) {
       ustaw_wynik("CRC error linia " + std::to_string(numer_) + " " + std::to_string(oczekiwana) +
                   " " + std::to_string(crc));
+      if (!blad_w_rekordzie_)
+        przyczyna_ = {po_koncu_ ? BladHex::suma_konca : BladHex::suma, numer_};
     }
-    if (znak() != 0x0D) porazka(kBladCR);
-    if (znak() != 0x0A) porazka(kBladLF);
+
+    // A line ended by LF alone (the text files of this platform) counts as ended by CR LF.
+    // Only an LF really taken counts: at the end of the text the last byte merely repeats.
+    const bool bez_konca = koniec_tekstu();
+    const std::uint8_t po_sumie = znak();
+    if (po_sumie == 0x0A && !bez_konca) return;
+    if (po_sumie != 0x0D) porazka(kBladCR, bez_konca ? BladHex::brak_konca_linii : BladHex::cr);
+    if (znak() != 0x0A) porazka(kBladLF, BladHex::lf);
   }
 
   Strumien& tekst_;
   Strumien& obraz_;
   std::size_t limit_;
   std::string wynik_;
-  unsigned long numer_ = 0;  // records attempted; the first is 1
-  bool blad_ = false;        // a format failure happened; never cleared
-  std::uint8_t znak_ = 0;    // the last byte taken from the text
-  bool jest_znak_ = false;   // false until the first byte has been taken
-  std::size_t baza_ = 0;     // segment base from the latest type 02 record (value * 16)
+  unsigned long numer_ = 0;        // records attempted; the first is 1
+  bool blad_ = false;              // a format failure happened; never cleared
+  std::uint8_t znak_ = 0;          // the last byte taken from the text
+  bool jest_znak_ = false;         // false until the first byte has been taken
+  std::size_t baza_ = 0;           // segment base from the latest type 02 record (value * 16)
+  bool po_koncu_ = false;          // the record just read was an end-of-file record
+  bool blad_w_rekordzie_ = false;  // the current record has had a format failure
+  int typ_ = -1;                   // the current record's type, -1 when not two hex digits
+  PrzyczynaHex przyczyna_;         // the cause reported with the result
 };
 
 void pisz_hex2(Strumien& tekst, unsigned wartosc) {
@@ -194,15 +231,17 @@ void pisz_rekord(Strumien& tekst, unsigned typ, unsigned adres, const std::uint8
 
 }  // namespace
 
-void konwertuj_hex(Strumien& tekst, Strumien& obraz, std::string& wynik, std::size_t limit) {
+void konwertuj_hex(Strumien& tekst, Strumien& obraz, std::string& wynik, std::size_t limit,
+                   PrzyczynaHex* przyczyna) {
   obraz.ustaw_pozycje(0);
   Czytnik czytnik(tekst, obraz, limit);
-  wynik = czytnik.konwertuj();
+  wynik = czytnik.konwertuj(przyczyna);
 }
 
-void zapisz_hex(Strumien& obraz, Strumien& tekst) {
+bool zapisz_hex(Strumien& obraz, Strumien& tekst) {
+  const std::size_t rozmiar = obraz.rozmiar();
+  if (rozmiar > kNajwiekszyObrazHex) return false;
   obraz.ustaw_pozycje(0);
-  const std::size_t rozmiar = std::min(obraz.rozmiar(), kNajwiekszyObrazHex);
   std::uint8_t dane[16];
   for (std::size_t poczatek = 0; poczatek < rozmiar; poczatek += 16) {
     // Beyond 64 KB every 64 KB block opens with its segment; smaller images, all that the
@@ -221,6 +260,7 @@ void zapisz_hex(Strumien& obraz, Strumien& tekst) {
     pisz_rekord(tekst, 0, static_cast<unsigned>(poczatek & 0xFFFF), dane, n);
   }
   pisz_rekord(tekst, 1, 0, nullptr, 0);
+  return true;
 }
 
 }  // namespace ostrel

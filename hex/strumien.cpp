@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 namespace ostrel {
 
@@ -33,7 +34,7 @@ void ustaw_blad(std::string* blad, int err) {
 }
 }  // namespace
 
-bool Strumien::wczytaj_plik(const std::string& sciezka, std::string* blad) {
+bool Strumien::wczytaj_plik(const std::string& sciezka, std::string* blad, std::size_t limit) {
   wyczysc();
   // Non-blocking, so that naming a pipe fails at once instead of waiting for a writer;
   // reads of a regular file are not affected.
@@ -56,20 +57,34 @@ bool Strumien::wczytaj_plik(const std::string& sciezka, std::string* blad) {
     ustaw_blad(blad, err);
     return false;
   }
+  auto za_duzy = [&] {
+    ::close(fd);
+    if (blad) *blad = kPlikZaDuzyDoWczytania;
+    return false;
+  };
+  if (static_cast<std::uintmax_t>(st.st_size) > limit) return za_duzy();
   std::vector<std::uint8_t> bufor;
-  bufor.reserve(static_cast<std::size_t>(st.st_size));
-  std::uint8_t kawalek[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, kawalek, sizeof kawalek);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      ::close(fd);
-      ustaw_blad(blad, err);
-      return false;
+  try {
+    bufor.reserve(static_cast<std::size_t>(st.st_size));
+    std::uint8_t kawalek[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, kawalek, sizeof kawalek);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        ::close(fd);
+        ustaw_blad(blad, err);
+        return false;
+      }
+      if (n == 0) break;
+      // A file that grows while it is read is held to the same limit.
+      if (static_cast<std::size_t>(n) > limit - bufor.size()) return za_duzy();
+      bufor.insert(bufor.end(), kawalek, kawalek + n);
     }
-    if (n == 0) break;
-    bufor.insert(bufor.end(), kawalek, kawalek + n);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    if (blad) *blad = "za mało pamięci na wczytanie pliku";
+    return false;
   }
   ::close(fd);
   dane_ = std::move(bufor);

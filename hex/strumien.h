@@ -9,6 +9,12 @@
 
 namespace ostrel {
 
+// Largest file loaded whole. Far above any HEX file of the supported devices (a full 20 KB
+// image is about 57 KB of text) and above the text of the largest image the writer can
+// express (1 MiB, about 2.9 MB); a bigger file is no such file and is not held in memory.
+inline constexpr std::size_t kNajwiekszyPlik = std::size_t{4} << 20;
+inline constexpr const char* kPlikZaDuzyDoWczytania = "plik jest za duży (ponad 4 MiB)";
+
 class Strumien {
  public:
   Strumien() = default;
@@ -25,8 +31,11 @@ class Strumien {
   void zapisz(const void* dane, std::size_t n);
 
   // Replaces the contents with the whole file; position 0. On failure the image is
-  // left empty and `blad` (if given) receives the system's error text.
-  bool wczytaj_plik(const std::string& sciezka, std::string* blad = nullptr);
+  // left empty and `blad` (if given) receives the system's error text, or
+  // kPlikZaDuzyDoWczytania for a file of more than `limit` bytes, which is refused
+  // before anything of it is read.
+  bool wczytaj_plik(const std::string& sciezka, std::string* blad = nullptr,
+                    std::size_t limit = kNajwiekszyPlik);
   // Saves the whole image. Writes a temporary file beside the target and renames it
   // over the target, so a failure never leaves a half-written file: the old file
   // stays as it was.

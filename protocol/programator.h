@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/model.h"
 #include "serial/ComDrv32.h"
@@ -58,9 +59,11 @@ inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci
 
 // Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
-// `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy.
+// `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
+// receives the HEX reader's cause of a refusal.
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc = static_cast<std::size_t>(-1));
+                  std::size_t pojemnosc = static_cast<std::size_t>(-1),
+                  PrzyczynaHex* przyczyna = nullptr);
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);

@@ -31,14 +31,18 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 }  // namespace
 
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc) {
+                  std::size_t pojemnosc, PrzyczynaHex* przyczyna) {
+  if (przyczyna != nullptr) *przyczyna = {};
   Strumien hex;
-  if (!hex.wczytaj_plik(nazwa)) {
+  std::string powod;
+  if (!hex.wczytaj_plik(nazwa, &powod)) {
     tekst = "Nie można otworzyć pliku " + nazwa;
+    // The system's own error texts are not Polish; a file too big to be HEX is named.
+    if (powod == kPlikZaDuzyDoWczytania) tekst += ": " + powod;
     return Wynik::blad_pliku;
   }
   obraz.wyczysc();
-  konwertuj_hex(hex, obraz, tekst, 255);
+  konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
   if (tekst != kKonwersjaOK) return Wynik::blad_hex;
   if (obraz.rozmiar() > pojemnosc) {
     tekst = kPlikZaDuzy;

@@ -1,6 +1,9 @@
 // The hex2bin and bin2hex commands of the built ostrel-cli.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "hex/narzedzia.h"
 
@@ -47,7 +50,7 @@ TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
     std::string wynik;
   };
   const std::vector<Przypadek> przypadki = {
-      {":0100000011EE\n:00000001FF\n", "Nieprawidłowy format Intel HEX - LF \n"},
+      {":0100000011EE\r:00000001FF\r", "Nieprawidłowy format Intel HEX - LF \n"},
       {":0100000011EF\r\n" + kKoniec, "CRC error linia 1 238 239\n"},
       {"", "Nieprawidłowy format Intel HEX - :\n"},
   };
@@ -88,6 +91,54 @@ TEST(CliHex2bin, BledyPlikowDajaKodDwa) {
 
   EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex"}).kod, 2);
   EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex", kat / "a", kat / "b"}).kod, 2);
+}
+
+// 4 TB (sparse): refused before it is read, with a text and the file error status.
+TEST(CliHex2bin, OlbrzymiPlikJestOdrzucanyBezAwarii) {
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
+  zapisz_plik(kat / "olbrzym.hex", std::string());
+  ASSERT_EQ(::truncate((kat / "olbrzym.hex").c_str(), off_t{4} << 40), 0);
+  const auto w = cli(kat, {"hex2bin", kat / "olbrzym.hex", kat / "wy.bin"});
+  EXPECT_EQ(w.kod, 2);
+  EXPECT_EQ(w.wyjscie, "");
+  EXPECT_EQ(w.bledy, "ostrel-cli: nie można odczytać pliku " + (kat / "olbrzym.hex") + ": " +
+                         kPlikZaDuzyDoWczytania + "\n");
+  EXPECT_FALSE(std::filesystem::exists(kat / "wy.bin"));
+}
+
+// A refused file keeps its result text on standard output and gets one line on standard
+// error that says what is wrong and how to mend it.
+TEST(CliHex2bin, OdrzuconyPlikMaObjasnienie) {
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
+  struct Przypadek {
+    std::string tekst;
+    std::string wynik;                   // standard output
+    std::vector<std::string> fragmenty;  // what the line on standard error must hold
+  };
+  const std::vector<Przypadek> przypadki = {
+      // avr-objcopy's EEPROM file without --change-section-lma .eeprom=0.
+      {":02000004008179\r\n:0100000011EE\r\n" + kKoniec,
+       "Nieprawidłowy format Intel HEX - LF \n",
+       {"Linia 1:", "typu 04", "adresy 16-bitowe", "-address-length=2 -crlf",
+        "--change-section-lma .eeprom=0"}},
+      {":0100000011EE\r\n:0100010022DC\r\n:0100020033C9\r\n" + kKoniec,
+       "CRC error linia 3 202 201\n",
+       {"Linia 3:", "suma kontrolna"}},
+      {":0100000011EE\n:00000001FF\n\n",
+       "Nieprawidłowy format Intel HEX - :\n",
+       {"rekordem końca pliku", "w linii 2"}},
+  };
+  for (const auto& p : przypadki) {
+    SCOPED_TRACE(p.wynik);
+    zapisz_plik(kat / "zly.hex", p.tekst);
+    const auto w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "wy.bin"});
+    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(w.wyjscie, p.wynik);
+    ASSERT_EQ(std::count(w.bledy.begin(), w.bledy.end(), '\n'), 1) << w.bledy;
+    for (const auto& f : p.fragmenty) EXPECT_NE(w.bledy.find(f), std::string::npos) << f;
+  }
 }
 
 TEST(CliBin2hex, ZapisujeTekstPisarzaIObiegDajeTeSameBajty) {

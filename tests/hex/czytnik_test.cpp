@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "hex/narzedzia.h"
@@ -26,6 +27,16 @@ Bajty ff(std::size_t n) {
 Bajty polacz(Bajty a, const Bajty& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// The same text with every CR LF turned into LF, as the text files of this platform are.
+std::string bez_cr(const std::string& s) {
+  std::string w;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+    w += s[i];
+  }
+  return w;
 }
 
 // --- Failure texts and the record at which conversion stops -------------------------------
@@ -54,16 +65,20 @@ TEST(CzytnikBledy, KazdyBladFormatuNazywaPoleIZatrzymujeNaSwoimRekordzie) {
       {"CR", ":01000100AA54X\n", kCR},
       {"LF", ":01000100AA54\rX", kLF},
   };
-  for (const auto& p : przypadki) {
-    SCOPED_TRACE(p.nazwa);
-    const std::string pierwszy = rekord(0, 0, {0x11});
-    const std::string tekst = pierwszy + p.zepsuty + rekord(0, 2, {0x33}) + kKoniec;
-    const auto k = konwertuj(tekst);
-    EXPECT_EQ(k.wynik, p.tekst);
-    EXPECT_EQ(k.przeczytano, pierwszy.size() + p.zepsuty.size());
-    ASSERT_FALSE(k.obraz.empty());
-    EXPECT_EQ(k.obraz[0], 0x11);
-    EXPECT_LT(k.obraz.size(), 3u) << "record 3 must not be converted";
+  // The sound records end in CR LF or in LF alone: the texts and stops are the same.
+  for (const bool tylko_lf : {false, true}) {
+    for (const auto& p : przypadki) {
+      SCOPED_TRACE(std::string(p.nazwa) + (tylko_lf ? ", LF" : ", CR LF"));
+      const auto koniec = [&](const std::string& r) { return tylko_lf ? bez_cr(r) : r; };
+      const std::string pierwszy = koniec(rekord(0, 0, {0x11}));
+      const std::string tekst = pierwszy + p.zepsuty + koniec(rekord(0, 2, {0x33}) + kKoniec);
+      const auto k = konwertuj(tekst);
+      EXPECT_EQ(k.wynik, p.tekst);
+      EXPECT_EQ(k.przeczytano, pierwszy.size() + p.zepsuty.size());
+      ASSERT_FALSE(k.obraz.empty());
+      EXPECT_EQ(k.obraz[0], 0x11);
+      EXPECT_LT(k.obraz.size(), 3u) << "record 3 must not be converted";
+    }
   }
 }
 
@@ -96,13 +111,28 @@ TEST(CzytnikBledy, PustyTekstIBrakKoncaLinii) {
   EXPECT_NE(k.wynik, kKonwersjaOK);
 }
 
-TEST(CzytnikBledy, PlikZSamymLFZatrzymujeSieNaPierwszymRekordzie) {
+// A line ended by LF alone reads as one ended by CR LF; a CR without its LF still fails.
+TEST(CzytnikLF, LiniaZakonczonaSamymLFJakCRLF) {
   const std::string lf = ":0100000011EE\n:0100010022DC\n:00000001FF\n";
-  const auto k = konwertuj(lf);
-  EXPECT_EQ(k.wynik, kLF);
-  // Record 1 took the LF as its CR and the next colon as its LF.
-  EXPECT_EQ(k.przeczytano, 15u);
-  EXPECT_EQ(k.obraz, (Bajty{0x11}));
+  auto k = konwertuj(lf);
+  EXPECT_EQ(k.wynik, kKonwersjaOK);
+  EXPECT_EQ(k.obraz, (Bajty{0x11, 0x22}));
+  EXPECT_EQ(k.przeczytano, lf.size());
+
+  // Lines of both kinds in one file, lower-case digits in the LF lines.
+  const std::string mieszany = rekord(0, 0, {1, 2}) + bez_cr(rekord(0, 2, {0xAB}, true)) +
+                               rekord(0, 3, {4}) + bez_cr(kKoniec);
+  k = konwertuj(mieszany);
+  EXPECT_EQ(k.wynik, kKonwersjaOK);
+  EXPECT_EQ(k.obraz, (Bajty{1, 2, 0xAB, 4}));
+
+  EXPECT_EQ(konwertuj(":0100000011EE\r:00000001FF\r\n").wynik, kLF) << "CR alone";
+  EXPECT_EQ(konwertuj(":0100000011EE\n\r:00000001FF\r\n").wynik, kDwukropek);
+  EXPECT_EQ(konwertuj(":0100000011EE\n\n:00000001FF\n").wynik, kDwukropek) << "blank line";
+  EXPECT_EQ(konwertuj(":00000001FF\n\n").wynik, kDwukropek) << "blank line at the end";
+  // At the end of the text the last character only repeats: an LF eaten as a checksum
+  // digit is no line end.
+  EXPECT_EQ(konwertuj(":00000001F\n").wynik, kCR);
 }
 
 TEST(CzytnikBledy, RekordTypu04JakoPierwszy) {
@@ -110,6 +140,58 @@ TEST(CzytnikBledy, RekordTypu04JakoPierwszy) {
   EXPECT_EQ(k.wynik, kLF);
   EXPECT_EQ(k.przeczytano, 13u);
   EXPECT_TRUE(k.obraz.empty());
+}
+
+// --- The cause given with a refusal --------------------------------------------------------
+
+PrzyczynaHex przyczyna(const std::string& tekst) {
+  Strumien wejscie(Bajty(tekst.begin(), tekst.end()));
+  Strumien obraz;
+  std::string wynik;
+  PrzyczynaHex p;
+  p.linia = 999;
+  konwertuj_hex(wejscie, obraz, wynik, 255, &p);
+  return p;
+}
+
+TEST(CzytnikPrzyczyna, NazywaPierwszyBladRekorduINumerLinii) {
+  struct Przypadek {
+    const char* nazwa;
+    std::string tekst;
+    BladHex rodzaj;
+    unsigned long linia;
+    int typ;
+  };
+  const std::string r1 = rekord(0, 0, {1});
+  std::string zla_suma = rekord(0, 1, {2});
+  zla_suma[11] = '0';
+  const std::vector<Przypadek> przypadki = {
+      {"dobry", r1 + kKoniec, BladHex::brak, 0, -1},
+      {"pusty", "", BladHex::pusty, 1, -1},
+      // The type is the cause, though the text that stands is the line end's.
+      {"typ 04", rekord(4, 0, {0, 0}) + r1 + kKoniec, BladHex::typ, 1, 4},
+      {"typ 03", r1 + rekord(3, 0, {0, 0, 1, 0}) + kKoniec, BladHex::typ, 2, 3},
+      {"typ 05", r1 + rekord(5, 0, {0, 0, 1, 0}) + kKoniec, BladHex::typ, 2, 5},
+      {"typ 06", r1 + rekord(6, 0, {}) + kKoniec, BladHex::typ, 2, 6},
+      {"typ X0", ":000000X000\r\n", BladHex::typ, 1, -1},
+      {"suma", r1 + zla_suma + rekord(0, 2, {3}) + kKoniec, BladHex::suma, 2, -1},
+      {"suma konca", r1 + ":00010001FE\r\n", BladHex::suma_konca, 2, -1},
+      {"za koncem", r1 + kKoniec + "\r\n", BladHex::po_koncu, 3, -1},
+      {"Ctrl-Z", r1 + kKoniec + "\x1A", BladHex::po_koncu, 3, -1},
+      {"pusta linia", r1 + "\r\n" + kKoniec, BladHex::dwukropek, 2, -1},
+      {"znak", r1 + ":01000100G254\r\n", BladHex::znak, 2, -1},
+      {"za krotki", ":0200000011EE\r\n", BladHex::znak, 1, -1},
+      {"za dlugi", ":0100000011EEFF\r\n", BladHex::cr, 1, -1},
+      {"bez konca linii", r1 + ":00000001FF", BladHex::brak_konca_linii, 2, -1},
+      {"CR bez LF", r1 + ":00000001FF\r", BladHex::lf, 2, -1},
+  };
+  for (const auto& p : przypadki) {
+    SCOPED_TRACE(p.nazwa);
+    const PrzyczynaHex w = przyczyna(p.tekst);
+    EXPECT_EQ(w.rodzaj, p.rodzaj);
+    EXPECT_EQ(w.linia, p.linia);
+    EXPECT_EQ(w.typ, p.typ);
+  }
 }
 
 // --- Checksum reports ---------------------------------------------------------------------
@@ -203,8 +285,31 @@ TEST(CzytnikObraz, RekordTypu02) {
   EXPECT_EQ(k.wynik, kKonwersjaOK);
   EXPECT_EQ(k.obraz, polacz(polacz({2}, ff(31)), {1}));
 
+  // A segment record or an end-of-file record pads only up to its own address field,
+  // not up to the segment's base: no data follow, so the image stays one byte long.
+  k = konwertuj(rekord(0, 0, {0x11}) + ":020000021000EC\r\n" + kKoniec);
+  EXPECT_EQ(k.wynik, kKonwersjaOK);
+  EXPECT_EQ(k.obraz, (Bajty{0x11}));
+  k = konwertuj(rekord(0, 0, {0x11}) + ":020000021000EC\r\n:00000401FF\r\n");
+  EXPECT_EQ(k.obraz, polacz({0x11}, ff(3)));
+
   // A segment record without the extra 2 in its checksum is a checksum mismatch.
   EXPECT_EQ(konwertuj(":020000020001FD\r\n").wynik, "CRC error linia 1 251 253");
+}
+
+TEST(CzytnikObraz, SegmentBezDanychJakWSrecCat) {
+  if (!jest_srec_cat()) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
+  const std::string tekst = rekord(0, 0, {0x11}) + ":020000021000EC\r\n" + kKoniec;
+  zapisz_plik(kat / "s.hex", tekst);
+  ASSERT_EQ(uruchom("srec_cat " + cytuj(kat / "s.hex") + " -Intel -o " + cytuj(kat / "s.bin") +
+                    " -Binary 2>" + cytuj(kat / "err")),
+            0)
+      << czytaj_plik(kat / "err");
+  const auto k = konwertuj(tekst);
+  EXPECT_EQ(k.wynik, kKonwersjaOK);
+  EXPECT_EQ(k.obraz, czytaj_bajty(kat / "s.bin"));
 }
 
 TEST(CzytnikObraz, MaleLiteryDajaTenSamWynik) {
@@ -306,6 +411,25 @@ TEST(CzytnikPliki, PlikSdccZRekordamiPozaKolejnoscia) {
   EXPECT_EQ(std::count(k.obraz.begin() + 9, k.obraz.begin() + 0x5F, 0xFF), 0x5F - 9);
   EXPECT_EQ(k.obraz[0x5F], 0xB2) << "main is where the LJMP at 0006 goes";
   EXPECT_EQ(k.obraz[0x6F], 0x22);
+}
+
+TEST(CzytnikPliki, PlikiZSamymLFDajaTeSameObrazy) {
+  const std::string sdcc =
+      czytaj_plik(std::string(OSTREL_SOURCE_DIR) + "/tests/data/hex/sdcc_blink.ihx");
+  const auto crlf = konwertuj(sdcc);
+  ASSERT_EQ(crlf.wynik, kKonwersjaOK);
+  // SDCC writes its records out of address order and ends lines with LF.
+  const auto lf = konwertuj(bez_cr(sdcc));
+  EXPECT_EQ(lf.wynik, kKonwersjaOK);
+  EXPECT_EQ(lf.obraz, crlf.obraz);
+
+  std::string male;
+  for (char c : bez_cr(sdcc))
+    male += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_NE(male, bez_cr(sdcc));
+  const auto km = konwertuj(male);
+  EXPECT_EQ(km.wynik, kKonwersjaOK);
+  EXPECT_EQ(km.obraz, crlf.obraz);
 }
 
 TEST(CzytnikPliki, PlikObjcopy) {

@@ -73,6 +73,21 @@ TEST(Pisarz, ObrazPonad64KBDostajeSegmenty) {
   EXPECT_EQ(k.obraz, obraz);
 }
 
+TEST(Pisarz, ObrazPonad1MiBJestOdrzucanyBezZapisu) {
+  Strumien duzy(Bajty(kNajwiekszyObrazHex + 1, 0x5A));
+  Strumien tekst(Bajty{'x'});
+  tekst.ustaw_pozycje(1);
+  EXPECT_FALSE(zapisz_hex(duzy, tekst));
+  EXPECT_EQ(tekst.dane(), (Bajty{'x'})) << "nothing written, nothing cut short";
+
+  Strumien pelny(Bajty(kNajwiekszyObrazHex, 0x5A));
+  Strumien tekst_pelny;
+  ASSERT_TRUE(zapisz_hex(pelny, tekst_pelny));
+  const auto k = konwertuj(std::string(tekst_pelny.dane().begin(), tekst_pelny.dane().end()));
+  EXPECT_EQ(k.wynik, kKonwersjaOK);
+  EXPECT_EQ(k.obraz, pelny.dane());
+}
+
 // Every size from 0 to the largest device memory, sampled: all the small ones, around every
 // record boundary in the first kilobytes, and a random spread up to 20480.
 std::set<std::size_t> rozmiary() {

@@ -69,6 +69,27 @@ TEST(Strumien, WczytanieCalegoPliku) {
   EXPECT_FALSE(blad.empty());
 }
 
+// A file far bigger than memory (sparse, so it costs no disk) is refused before it is
+// read, with the text the callers show; the limit lets a file of its own size through.
+TEST(Strumien, PlikPonadLimitJestOdrzucanyPrzedCzytaniem) {
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
+  { std::ofstream f(kat / "olbrzym.hex", std::ios::binary); }
+  ASSERT_EQ(::truncate((kat / "olbrzym.hex").c_str(), off_t{4} << 40), 0) << "4 TB, sparse";
+  Strumien s(Bajty{1});
+  std::string blad;
+  EXPECT_FALSE(s.wczytaj_plik(kat / "olbrzym.hex", &blad));
+  EXPECT_EQ(blad, kPlikZaDuzyDoWczytania);
+  EXPECT_EQ(s.rozmiar(), 0u);
+
+  zapisz_plik(kat / "f.bin", Bajty(10, 7));
+  EXPECT_TRUE(s.wczytaj_plik(kat / "f.bin", &blad, 10));
+  EXPECT_EQ(s.rozmiar(), 10u);
+  EXPECT_FALSE(s.wczytaj_plik(kat / "f.bin", &blad, 9));
+  EXPECT_EQ(blad, kPlikZaDuzyDoWczytania);
+  EXPECT_EQ(s.rozmiar(), 0u);
+}
+
 TEST(ZapisAtomowy, TworzyIZastepujePlik) {
   KatalogTymczasowy kat;
   ASSERT_FALSE(kat.sciezka().empty());
