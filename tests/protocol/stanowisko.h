@@ -60,7 +60,11 @@ inline std::string opisz(const std::vector<Krok>& kroki) {
       std::snprintf(b, sizeof b, i ? " %02X" : "%02X", k.host[i]);
       s += b;
     }
-    s += ">" + std::to_string(k.odpowiedz) + "\n";
+    // Piece by piece: g++ 12 at -O2 misreads `">" + std::string&&` as an overlapping
+    // copy (-Wrestrict).
+    s += '>';
+    s += std::to_string(k.odpowiedz);
+    s += '\n';
   }
   return s;
 }
