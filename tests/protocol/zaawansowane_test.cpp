@@ -247,7 +247,7 @@ TEST(Zaawansowane, WriteWithoutAppliedModeAppliesModeZero) {
   ASSERT_EQ(st.p.dialog.mode_index, -1);
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   EXPECT_EQ(st.p.dialog.mode_index, 0);
-  EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ] ; B3 [  ]");
+  EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ]");  // the AT89C2051's own list
   EXPECT_TRUE(st.p.tryb_zastosowany);
   st.zatrzymaj();
   EXPECT_EQ(st.po_wyszukaniu(), Rozmowa()({P}, 1)({l, 0xFF}, 1)({L}, 1).tekst());
