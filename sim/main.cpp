@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   Terminal terminal;
   if (!terminal.otworz(tekst_bledu)) return blad(tekst_bledu);
   Lacze lacze;
-  if (opcje.com > 0 && !lacze.utworz(opcje.com, terminal.sciezka(), tekst_bledu)) {
+  if (opcje.com > 0 && !lacze.utworz(opcje.com, terminal.sciezka(), opcje.zastap, tekst_bledu)) {
     return blad(tekst_bledu);
   }
 
