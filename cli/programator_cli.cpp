@@ -144,8 +144,8 @@ void wypisz_informacje(const Programator& p) {
   std::printf("Wersja: %s\n", d.softhard.c_str());
   std::printf("Programator: %s\n", d.target.c_str());
   const bool wybrany = d.mode_index >= 0 && d.mode_index < static_cast<int>(d.mode_items.size());
-  // The 'F' answer of code 12 is not decoded: what the program holds is its own choice
-  // (or its last write), never the chip's state, and must not read as if it were.
+  // The 'F' answer of code 12 is not decoded: the mode and byte the program holds are
+  // its own choice, never the chip's state, and must not read as if they were.
   if (p.kod_ukladu == kKodBezOdczytu) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
     if (!wybrany || !p.bity_lock_ustawiony) {
