@@ -52,7 +52,8 @@ constexpr const char* kUzycie =
     "  program-flash PLIK    programuje pamięć flash (z kasowaniem, chyba że --no-erase)\n"
     "  program-eeprom PLIK   programuje pamięć EEPROM\n"
     "  info                  sygnatura, wersje, tryb programatora, bity lock i bezpieczniki\n"
-    "  write-lock TRYB       zapisuje bity lock trybu 0..3 (i bezpieczniki w trybie PAR16)\n"
+    "  write-lock TRYB       zapisuje bity lock trybu 0..3 (0..2 przy dwóch bitach lock)\n"
+    "                        i bezpieczniki --fuse1/--fuse2 (tylko w trybie PAR16)\n"
     "  erase                 kasuje układ\n"
     "  ports                 pokazuje porty com1..com4 i obecne urządzenia szeregowe\n"
     "  hex2bin WE.hex WY.bin, bin2hex WE.bin WY.hex\n"
@@ -61,6 +62,9 @@ constexpr const char* kUzycie =
     "albo ścieżkę urządzenia (/dev/ttyUSB0). Bez --device obowiązuje AT89C2051.\n"
     "Kod wyjścia: 0 sukces, 1 błąd weryfikacji lub pliku HEX, 2 błąd pliku lub wywołania,\n"
     "3 programator nie odpowiada.\n";
+
+// The AT89C parts and the AT89S53: the programmer's 'F' answer tells nothing of them.
+constexpr std::uint8_t kKodBezOdczytu = 12;
 
 int blad_uzycia(const std::string& tekst) {
   std::fprintf(stderr, "ostrel-cli: %s\n(ostrel-cli --help opisuje wywołanie)\n", tekst.c_str());
@@ -154,6 +158,20 @@ void wypisz_informacje(const Programator& p) {
   std::printf("Wersja: %s\n", d.softhard.c_str());
   std::printf("Programator: %s\n", d.target.c_str());
   const bool wybrany = d.mode_index >= 0 && d.mode_index < static_cast<int>(d.mode_items.size());
+  // The 'F' answer of code 12 is not decoded: the mode and byte the program holds are
+  // its own choice, never the chip's state, and must not read as if they were.
+  if (p.kod_ukladu == kKodBezOdczytu) {
+    std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
+    if (!wybrany || !p.bity_lock_ustawiony) {
+      std::printf("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n");
+      return;
+    }
+    std::printf("Bity lock (wybrane, nie odczytane): %s | %s | %s\n",
+                d.mode_items[static_cast<std::size_t>(d.mode_index)].c_str(), d.opis_modu.c_str(),
+                d.info.c_str());
+    std::printf("Bajt lock (wybrany, nie odczytany): 0x%02X\n", p.bity_lock);
+    return;
+  }
   std::printf("Bity lock: %s | %s | %s\n",
               wybrany ? d.mode_items[static_cast<std::size_t>(d.mode_index)].c_str() : "-",
               d.opis_modu.c_str(), d.info.c_str());
@@ -194,14 +212,22 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
       w = p.zaawansowane();
       if (w != Wynik::ok) break;
       przepusc_polling(timer, ostatnie_dane);
+      // A fuse asked for but not written would pass for done: refused before the lock
+      // byte goes out too.
       for (int i = 0; i < 2; ++i) {
         if (bezpiecznik[i] < 0) continue;
         const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
-        if (!pole.aktywne) {
-          std::fprintf(stderr, "Bezpiecznik %d nie jest dostępny w trybie \"%s\"\n", i + 1,
-                       p.dialog.target.c_str());
-          continue;
+        if (!pole.aktywne || p.dialog.target != kTrybPAR16) {
+          widok.zamknij_linie();
+          blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") +
+                      ": bezpieczniki zapisuje się tylko w trybie \"" + kTrybPAR16 +
+                      "\", programator jest w trybie \"" + p.dialog.target +
+                      "\"; nic nie zapisano");
+          return Wynik::nic;
         }
+      }
+      for (int i = 0; i < 2; ++i) {
+        if (bezpiecznik[i] < 0) continue;
         if (i == 0) {
           p.ustaw_CheckBox1(bezpiecznik[i] == 1);
         } else {
@@ -313,12 +339,27 @@ int programator(int argc, char** argv) {
   Programator p(port, widok);
   p.dialog.kasowanie = !bez_kasowania;
 
+  int indeks = kUkladDomyslny;
   if (uklad.empty()) {
     p.domyslne();
   } else {
-    const int indeks = znajdz_uklad(uklad);
-    if (indeks < 0) return blad_uzycia("nieznany układ " + uklad);
+    indeks = znajdz_uklad(uklad);
+    if (indeks < 0) {
+      std::string znane;
+      for (const Uklad& u : kUklady) {
+        if (!znane.empty()) znane += ", ";
+        znane += nazwa_krotka(u);
+      }
+      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + znane);
+    }
     p.ComboBox1Change(indeks);
+  }
+  const Uklad& wybrany = kUklady[static_cast<std::size_t>(indeks)];
+  for (int i = 0; i < 2; ++i) {
+    if (bezpiecznik[i] >= 0 && !ma_bezpiecznik(wybrany, i + 1)) {
+      return blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") + ": układ " +
+                         nazwa_krotka(wybrany) + " nie ma takiego bezpiecznika");
+    }
   }
 
   // Everything that can be checked without the programmer is checked before any port
@@ -349,7 +390,8 @@ int programator(int argc, char** argv) {
   } else if (polecenie->rodzaj == Rodzaj::blokada) {
     const int liczba = static_cast<int>(p.dialog.mode_items.size());
     if (!parsuj_liczbe(argument.c_str(), tryb) || tryb < 0 || tryb >= liczba)
-      return blad_uzycia("tryb blokady musi być liczbą 0.." + std::to_string(liczba - 1));
+      return blad_uzycia(std::string("tryb blokady układu ") + nazwa_krotka(wybrany) +
+                         " musi być liczbą 0.." + std::to_string(liczba - 1));
   }
 
   if (!sciezka_portu.empty()) {

@@ -3,20 +3,21 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace ostrel {
 
 struct Uklad {
-  const char* nazwa;                // item text of the device box, byte for byte (UTF-8)
-  std::uint16_t rozmiar_flash;      // flash size in transfer units (bytes, or words when paired)
-  std::uint16_t rozmiar_eeprom;     // EEPROM bytes; 0 = no EEPROM for this program
-  std::uint8_t adresowanie_bajtowe; // 1: byte-addressed flash transfers; 0: paired (words)
-  std::uint8_t kod_ukladu;          // device code sent after 'T'; 12, 134 or AVR codes
-  bool grupa_eeprom;                // the main window's EEPROM group enabled
-  int liczba_trybow;                // entries of the lock-mode list: 4 ("Tryb 0".."3") or 3
-  const char* checkbox1;            // caption of the first fuse box (may be empty or " ")
-  const char* checkbox2;            // caption of the second fuse box (may be empty or " ")
+  const char* nazwa;                 // item text of the device box, byte for byte (UTF-8)
+  std::uint16_t rozmiar_flash;       // flash size in transfer units (bytes, or words when paired)
+  std::uint16_t rozmiar_eeprom;      // EEPROM bytes; 0 = no EEPROM for this program
+  std::uint8_t adresowanie_bajtowe;  // 1: byte-addressed flash transfers; 0: paired (words)
+  std::uint8_t kod_ukladu;           // device code sent after 'T'; 12, 134 or AVR codes
+  bool grupa_eeprom;                 // the main window's EEPROM group enabled
+  int liczba_trybow;                 // entries of the lock-mode list: 4 ("Tryb 0".."3") or 3
+  const char* checkbox1;             // caption of the first fuse box (may be empty or " ")
+  const char* checkbox2;             // caption of the second fuse box (may be empty or " ")
 
   // Bytes a full flash read yields.
   constexpr unsigned bajty_flash() const {
@@ -31,6 +32,14 @@ extern const std::array<Uklad, kLiczbaUkladow> kUklady;
 
 // The start-up default (AT89C2051) when no settings restore a device.
 inline constexpr int kUkladDomyslny = 4;
+
+// The name a front end takes and offers for a row: its item text without the leading
+// full stop and the " /NN" suffix ("AT90S2313", "AT90S8515").
+std::string nazwa_krotka(const Uklad& u);
+
+// Whether fuse box `ktory` (1 or 2) of the row stands for a fuse of the part: its
+// caption is neither empty nor blank. The other boxes change nothing on the chip.
+bool ma_bezpiecznik(const Uklad& u, int ktory);
 
 // Finds a row by its item text, matched without case, without a leading full stop and
 // without a trailing " /NN" suffix ("at90s8515", ".AT90S2313", "AT90S8515 /35" all match).

@@ -100,7 +100,11 @@ class Programator {
 
   // ---- Device selection (ComboBox1Change) and the start-up defaults.
   void ComboBox1Change(int indeks);
+  // The AT89C2051 without an entry of the device box selected, with its mode list.
   void domyslne();
+  // The mode index restored from the settings, after the device: selects that entry, or
+  // "Tryb 0" when the list does not hold it, and applies it.
+  void przywroc_tryb(int indeks);
 
   // ---- Memory transfers (image, flash?, byte addressing?)
   void programuj(Strumien& obraz, bool flash, bool bajtowo);

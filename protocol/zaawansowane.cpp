@@ -2,6 +2,7 @@
 // the advanced dialog.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "devices/uklady.h"
 #include "protocol/programator.h"
@@ -69,6 +70,13 @@ std::string znak_cp1250(std::uint8_t b) {
   return s;
 }
 
+// "Tryb 0" .. "Tryb n-1": the mode list the device's row gives the dialog.
+std::vector<std::string> lista_trybow(const Uklad& u) {
+  std::vector<std::string> lista;
+  for (int i = 0; i < u.liczba_trybow; ++i) lista.push_back("Tryb " + std::to_string(i));
+  return lista;
+}
+
 bool bit(std::uint8_t v, int n) {
   return ((v >> n) & 1) != 0;
 }
@@ -105,9 +113,7 @@ void Programator::ComboBox1Change(int indeks) {
     adresowanie_bajtowe = u.adresowanie_bajtowe;
     kod_ukladu = u.kod_ukladu;
     okno.GroupBox3 = u.grupa_eeprom;
-    dialog.mode_items.clear();
-    for (int i = 0; i < u.liczba_trybow; ++i)
-      dialog.mode_items.push_back("Tryb " + std::to_string(i));
+    dialog.mode_items = lista_trybow(u);
     dialog.CheckBox1.podpis = u.checkbox1;
     dialog.CheckBox2.podpis = u.checkbox2;
   } else {
@@ -127,6 +133,17 @@ void Programator::domyslne() {
   okno.ComboBox1_text = u.nazwa;
   okno.ComboBox1_index = -1;
   widok.okno_zmienione();
+  // The device's own mode list: the layout's four modes would write the lock bits in
+  // bits 7..5, where a two-lock-bit part ignores them, and leave it unprotected.
+  dialog.mode_items = lista_trybow(u);
+  if (dialog.mode_index >= static_cast<int>(dialog.mode_items.size())) dialog.mode_index = -1;
+  widok.dialog_zmieniony();
+}
+
+void Programator::przywroc_tryb(int indeks) {
+  const int liczba = static_cast<int>(dialog.mode_items.size());
+  wybierz_tryb(indeks >= 0 && indeks < liczba ? indeks : 0);
+  modeChange();
 }
 
 // ---- Dialog model

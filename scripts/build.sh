@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="$1"; shift
-cmake -S . -B "$dir" -G Ninja "$@" > /dev/null
+# Warnings are errors here and in CI (a later -DOSTREL_WERROR=OFF overrides it).
+cmake -S . -B "$dir" -G Ninja -DOSTREL_WERROR=ON "$@" > /dev/null
 ninja -C "$dir" -j "$(nproc)"

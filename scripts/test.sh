@@ -11,9 +11,9 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 echo "== build (normal)"
-bash scripts/build.sh build/normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build/normal -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON
 echo "== build (ASan + UBSan)"
-bash scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON
+bash scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON -DOSTREL_WERROR=ON
 
 status=0
 echo "== the real program under Xvfb: a picture of each window"

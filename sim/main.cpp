@@ -81,8 +81,11 @@ int main(int argc, char** argv) {
   const int indeks = znajdz_uklad(opcje.uklad);
   if (indeks < 0) {
     std::string znane;
-    for (const Uklad& u : kUklady) znane += std::string(" ") + u.nazwa;
-    return blad("unknown device " + opcje.uklad + "; known:" + znane);
+    for (const Uklad& u : kUklady) {
+      if (!znane.empty()) znane += ", ";
+      znane += nazwa_krotka(u);
+    }
+    return blad("unknown device " + opcje.uklad + "; known: " + znane);
   }
   const Uklad& uklad = kUklady[static_cast<std::size_t>(indeks)];
   Automat automat(uklad, opcje.programator);
@@ -112,7 +115,7 @@ int main(int argc, char** argv) {
   Terminal terminal;
   if (!terminal.otworz(tekst_bledu)) return blad(tekst_bledu);
   Lacze lacze;
-  if (opcje.com > 0 && !lacze.utworz(opcje.com, terminal.sciezka(), tekst_bledu)) {
+  if (opcje.com > 0 && !lacze.utworz(opcje.com, terminal.sciezka(), opcje.zastap, tekst_bledu)) {
     return blad(tekst_bledu);
   }
 

@@ -42,6 +42,8 @@ const char* tekst_pomocy() {
          "  --dump-flash FILE    write the flash as raw binary at exit\n"
          "  --dump-eeprom FILE   write the EEPROM as raw binary at exit\n"
          "  --com N              link comN in $XDG_CONFIG_HOME/ostrel/ to the pty\n"
+         "  --replace            with --com: replace a comN that no simulator made (it\n"
+         "                       is put back at exit); without it such a comN is refused\n"
          "  --log FILE           log every byte: ms direction(< in, > out) hex char\n"
          "  --mode S|P           answer to 'p' (default S)\n"
          "  --sw-version XY      two characters answered to 'V' (default 12)\n"
@@ -50,6 +52,7 @@ const char* tekst_pomocy() {
          "  --latency MS         delay before every answer\n"
          "  --write-ms MS        delay before acknowledging a flash/EEPROM write\n"
          "  --silent             answer nothing\n"
+         "  --mute LETTERS       answer nothing to these commands (e.g. sF)\n"
          "  --stop-after N       fall silent after N commands\n"
          "  --hangup-after N     close the pty master after N commands\n"
          "  --garbage-every N    send an unrequested byte before every Nth answer\n"
@@ -75,6 +78,10 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
       o.milczy = true;
       continue;
     }
+    if (nazwa == "--replace") {
+      o.zastap = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       blad = "option " + std::string(nazwa) + " needs a value";
       if (nazwa.substr(0, 2) != "--") blad = "unknown option " + std::string(nazwa);
@@ -98,6 +105,9 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
     } else if (nazwa == "--com") {
       dobrze = liczba(w, n) && n >= 1 && n <= 16;
       o.com = static_cast<int>(n);
+    } else if (nazwa == "--mute") {
+      dobrze = !w.empty();
+      o.bez_odpowiedzi += w;
     } else if (nazwa == "--ident") {
       o.programator.identyfikacja = w;
     } else if (nazwa == "--sw-version") {

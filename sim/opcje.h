@@ -17,6 +17,8 @@ struct Opcje {
   std::string zrzut_eeprom;             // --dump-eeprom: raw EEPROM written at exit
   std::string dziennik;                 // --log: one line per byte on the wire
   int com = 0;                          // --com: comN link in the configuration folder; 0 = none
+  bool zastap = false;                  // --replace: may replace a comN no simulator made
+  std::string bez_odpowiedzi;           // --mute: command letters never answered
   Ustawienia programator;               // --ident, --sw-version, --hw-version, --mode: answers
   std::uint32_t baud = 0;               // --baud: 0 = no line pacing
   double opoznienie_ms = 0;             // --latency: before every answer

@@ -154,7 +154,9 @@ std::int64_t Petla::przetworz(std::int64_t t) {
 void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
   ++polecenia_;
   if (rozlaczenie_zaplanowane_ || terminal_.rozlaczony()) return;
-  const bool milczy = opcje_.milczy || (opcje_.milknie_po && polecenia_ > *opcje_.milknie_po);
+  const bool milczy =
+      opcje_.milczy || (opcje_.milknie_po && polecenia_ > *opcje_.milknie_po) ||
+      opcje_.bez_odpowiedzi.find(static_cast<char>(odp.polecenie)) != std::string::npos;
   std::int64_t t = czas;
   if (!milczy && !odp.bajty.empty()) {
     std::vector<std::uint8_t> bajty;

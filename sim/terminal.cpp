@@ -118,7 +118,71 @@ Lacze::~Lacze() {
   usun();
 }
 
-bool Lacze::utworz(int com, const std::string& cel, std::string& blad) {
+namespace {
+
+// The target of a symbolic link; nothing when `sciezka` is no link.
+bool czytaj_lacze(const std::string& sciezka, std::string& cel) {
+  std::vector<char> bufor(256);
+  for (;;) {
+    const ssize_t n = ::readlink(sciezka.c_str(), bufor.data(), bufor.size());
+    if (n < 0) return false;
+    if (static_cast<std::size_t>(n) < bufor.size()) {
+      cel.assign(bufor.data(), static_cast<std::size_t>(n));
+      return true;
+    }
+    bufor.resize(bufor.size() * 2);
+  }
+}
+
+bool czytaj_plik(const std::string& sciezka, std::string& tresc) {
+  const int fd = ::open(sciezka.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  tresc.clear();
+  char bufor[512];
+  ssize_t n;
+  while ((n = ::read(fd, bufor, sizeof bufor)) > 0)
+    tresc.append(bufor, static_cast<std::size_t>(n));
+  ::close(fd);
+  return n == 0;
+}
+
+// Writes a new file beside `sciezka` and renames it over: the name is never half written.
+bool zapisz_plik(const std::string& sciezka, const std::string& tresc, std::string& blad) {
+  const std::string tymczasowy = sciezka + ".tmp" + std::to_string(::getpid());
+  const int fd = ::open(tymczasowy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    blad = blad_systemu(tymczasowy.c_str());
+    return false;
+  }
+  const bool zapisany =
+      ::write(fd, tresc.data(), tresc.size()) == static_cast<ssize_t>(tresc.size());
+  if (::close(fd) != 0 || !zapisany || ::rename(tymczasowy.c_str(), sciezka.c_str()) != 0) {
+    blad = blad_systemu(sciezka.c_str());
+    ::unlink(tymczasowy.c_str());
+    return false;
+  }
+  return true;
+}
+
+// A copy of the entry `z` under the name `do_`: a link is made anew with the same target,
+// anything else gets a second hard link. Replaces whatever `do_` held.
+bool zachowaj(const std::string& z, const std::string& do_, std::string& blad) {
+  const std::string tymczasowa = do_ + ".tmp" + std::to_string(::getpid());
+  ::unlink(tymczasowa.c_str());
+  std::string cel;
+  const bool zrobiona = czytaj_lacze(z, cel) ? ::symlink(cel.c_str(), tymczasowa.c_str()) == 0
+                                             : ::link(z.c_str(), tymczasowa.c_str()) == 0;
+  if (!zrobiona || ::rename(tymczasowa.c_str(), do_.c_str()) != 0) {
+    blad = blad_systemu(z.c_str());
+    ::unlink(tymczasowa.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Lacze::utworz(int com, const std::string& cel, bool zastap, std::string& blad) {
   const std::string katalog = katalog_laczy();
   // mkdir -p: every missing component, tolerating ones that exist.
   for (std::size_t i = 1; i <= katalog.size(); ++i) {
@@ -130,7 +194,38 @@ bool Lacze::utworz(int com, const std::string& cel, std::string& blad) {
       }
     }
   }
-  const std::string sciezka = katalog + "/com" + std::to_string(com);
+  const std::string nazwa = "com" + std::to_string(com);
+  const std::string sciezka = katalog + "/" + nazwa;
+  const std::string zapis = katalog + "/." + nazwa + ".ostrel-sim";
+  const std::string kopia = zapis + "-kopia";
+
+  struct stat st {};
+  if (::lstat(sciezka.c_str(), &st) != 0) {
+    if (errno != ENOENT) {
+      blad = blad_systemu(sciezka.c_str());
+      return false;
+    }
+    // Nothing to keep: a copy left from an earlier run must not come back at our exit.
+    ::unlink(kopia.c_str());
+  } else {
+    std::string obecny, nasz;
+    const bool symulatora = czytaj_lacze(sciezka, obecny) && czytaj_plik(zapis, nasz) &&
+                            !nasz.empty() && obecny == nasz;
+    if (!symulatora) {
+      // Someone's own configuration, say com2 pointing at a USB adapter.
+      if (!zastap) {
+        blad = sciezka + (obecny.empty() ? "" : " -> " + obecny) +
+               " exists and was not made by ostrel-sim; it is left alone (--replace "
+               "replaces it for this run and puts it back at exit)";
+        return false;
+      }
+      if (!zachowaj(sciezka, kopia, blad)) return false;
+    }
+    // A simulator's link: taken over, with the copy of what it replaced, if anything.
+  }
+
+  // The record first: until the link is renamed in, it names a target nothing links to.
+  if (!zapisz_plik(zapis, cel, blad)) return false;
   // A new link beside the old one, renamed over it: the name never goes missing.
   const std::string tymczasowa = sciezka + ".sim" + std::to_string(::getpid());
   ::unlink(tymczasowa.c_str());
@@ -145,16 +240,23 @@ bool Lacze::utworz(int com, const std::string& cel, std::string& blad) {
   }
   sciezka_ = sciezka;
   cel_ = cel;
+  zapis_ = zapis;
+  kopia_ = kopia;
   return true;
 }
 
 void Lacze::usun() {
   if (sciezka_.empty()) return;
-  // Only our own link: another simulator may have taken the name over since.
-  std::vector<char> bufor(cel_.size() + 2);
-  const ssize_t n = ::readlink(sciezka_.c_str(), bufor.data(), bufor.size());
-  if (n >= 0 && std::string(bufor.data(), static_cast<std::size_t>(n)) == cel_) {
-    ::unlink(sciezka_.c_str());
+  // Only our own link: another simulator may have taken the name over since, and with it
+  // the copy of what was there before us.
+  std::string obecny;
+  if (czytaj_lacze(sciezka_, obecny) && obecny == cel_) {
+    struct stat st {};
+    if (::lstat(kopia_.c_str(), &st) != 0 || ::rename(kopia_.c_str(), sciezka_.c_str()) != 0) {
+      ::unlink(sciezka_.c_str());
+    }
+    std::string zapis;
+    if (czytaj_plik(zapis_, zapis) && zapis == cel_) ::unlink(zapis_.c_str());
   }
   sciezka_.clear();
 }

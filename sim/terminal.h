@@ -48,8 +48,11 @@ class Terminal {
 };
 
 // The comN link in $XDG_CONFIG_HOME/ostrel/ (or ~/.config/ostrel/), the place where the
-// serial layer looks for COMn. Created or replaced by `utworz`, removed on destruction
-// unless someone else has replaced it meanwhile.
+// serial layer looks for COMn. Beside it, ".comN.ostrel-sim" names the target of the link
+// a simulator made, so a later simulator knows that link for its kind's (one a killed
+// simulator left, or one a running simulator still uses) and may take it over; and
+// ".comN.ostrel-sim-kopia" keeps the entry a simulator replaced with `zastap`. On
+// destruction a link that is still ours gives way to that kept entry, or is removed.
 class Lacze {
  public:
   Lacze() = default;
@@ -57,13 +60,17 @@ class Lacze {
   Lacze(const Lacze&) = delete;
   Lacze& operator=(const Lacze&) = delete;
 
-  bool utworz(int com, const std::string& cel, std::string& blad);
+  // Links comN to `cel`. An existing comN that no simulator made is refused unless
+  // `zastap`; then it is kept aside and put back by `usun`.
+  bool utworz(int com, const std::string& cel, bool zastap, std::string& blad);
   const std::string& sciezka() const { return sciezka_; }
   void usun();
 
  private:
   std::string sciezka_;
   std::string cel_;
+  std::string zapis_;  // the record of the target
+  std::string kopia_;  // the replaced entry, kept aside
 };
 
 // The folder of the links: $XDG_CONFIG_HOME/ostrel, or $HOME/.config/ostrel.

@@ -424,9 +424,7 @@ void TForm1::wczytaj_ustawienia() {
     // start-up defaults apply instead.
     programator.domyslne();
   }
-  const int tryby = static_cast<int>(programator.dialog.mode_items.size());
-  programator.wybierz_tryb(u.tryb < tryby ? u.tryb : -1);
-  programator.modeChange();
+  programator.przywroc_tryb(u.tryb);
   ustaw_nazwe_pliku(u.nazwa);
 }
 

@@ -18,8 +18,17 @@ struct Wywolanie {
 
 Wywolanie cli(const KatalogTymczasowy& kat, const std::vector<std::string>& argumenty) {
   std::string polecenie = cytuj(OSTREL_CLI);
-  for (const auto& a : argumenty) polecenie += " " + cytuj(a);
-  polecenie += " >" + cytuj(kat / "stdout") + " 2>" + cytuj(kat / "stderr") + " </dev/null";
+  // Appended piece by piece: g++ 12 at -O2 misreads `"literal" + std::string&&` as an
+  // overlapping copy (-Wrestrict).
+  for (const auto& a : argumenty) {
+    polecenie += ' ';
+    polecenie += cytuj(a);
+  }
+  polecenie += " >";
+  polecenie += cytuj(kat / "stdout");
+  polecenie += " 2>";
+  polecenie += cytuj(kat / "stderr");
+  polecenie += " </dev/null";
   Wywolanie w;
   w.kod = uruchom(polecenie);
   w.wyjscie = czytaj_plik(kat / "stdout");

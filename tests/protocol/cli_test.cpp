@@ -111,6 +111,10 @@ TEST_F(Cli, UsageErrors) {
       {"--fuse1", "tak", "write-lock", "0"},
       {"--fuse1", "on", "erase"},
       {"--device", "AT90S2313", "write-lock", "3"},  // three modes only
+      {"write-lock", "3"},                   // the default AT89C2051 has two lock bits: three modes
+      {"--fuse2", "on", "write-lock", "0"},  // code 12: no fuse boxes
+      {"--device", "AT89S53", "--fuse1", "off", "write-lock", "0"},  // a blank caption
+      {"--device", "AT89S8252", "--fuse1", "on", "write-lock", "0"},
       {"write-lock", "-1"},
       {"read-eeprom", pr / "e.hex"},  // the default part has no EEPROM
       {"--bogus", "detect"},
@@ -124,6 +128,16 @@ TEST_F(Cli, UsageErrors) {
   }
   s.zatrzymaj();
   EXPECT_EQ(rozmowa_na(2), "");
+}
+
+TEST_F(Cli, UnknownDeviceListsTheNamesItTakes) {
+  const WynikCli w = cli({"--device", "AT89C9999", "info"});
+  EXPECT_EQ(w.status, 2);
+  EXPECT_NE(w.bledy.find("nieznany układ AT89C9999; znane układy: AT89C51, AT89C52, AT89C55, "
+                         "AT89C1051, AT89C2051, AT89C4051, AT89S8252, AT89S53, AT90S1200, "
+                         "AT90S2313, AT90S4414, AT90S8515\n"),
+            std::string::npos)
+      << w.bledy;
 }
 
 TEST_F(Cli, SearchOnlyTheGivenPort) {
@@ -199,18 +213,48 @@ TEST_F(Cli, WriteLockInPar16WithFuses) {
   EXPECT_EQ(r.substr(r.size() - zapis.size()), zapis) << r;
 }
 
-TEST_F(Cli, WriteLockOutsidePar16LeavesFuses) {
+// Outside "Tryb PAR16" the fuse byte is never written: a fuse option is refused after
+// the read, before the lock byte goes out.
+TEST_F(Cli, WriteLockOutsidePar16RefusesFuses) {
   Symulator s = sim(2, {"--device", "AT90S2313", "--mode", "S"});
   ASSERT_TRUE(s.dziala()) << s.blad();
   const WynikCli w = cli({"--device", "AT90S2313", "--fuse1", "on", "write-lock", "1"});
-  EXPECT_EQ(w.status, 0) << w.bledy;
-  EXPECT_EQ(w.wyjscie, "Zapisano bity lock 0xFD (blokada zapisu)\n");
-  EXPECT_NE(w.bledy.find("Bezpiecznik 1"), std::string::npos);
+  EXPECT_EQ(w.status, 2) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "");
+  EXPECT_NE(w.bledy.find("--fuse1: bezpieczniki zapisuje się tylko w trybie \"Tryb PAR16\", "
+                         "programator jest w trybie \"Tryb ISP\"; nic nie zapisano"),
+            std::string::npos)
+      << w.bledy;
   s.zatrzymaj();
-  const std::string r = rozmowa_na(2);
-  const std::string zapis = Rozmowa()({P}, 1)({l, 0xFD}, 1)({L}, 1).tekst();
-  ASSERT_GE(r.size(), zapis.size());
-  EXPECT_EQ(r.substr(r.size() - zapis.size()), zapis) << r;
+  Rozmowa r;
+  r({'S'}, 7)({'S'}, 7)({'V'}, 2)({P}, 1)({'s'}, 3)({'F'}, 1)({'V'}, 2)({'v'}, 2)({'p'}, 1)({L}, 1);
+  EXPECT_EQ(rozmowa_na(2), r.tekst());
+}
+
+// Code 12: the chip's lock bits are not read back; after a write of "Tryb 2" the next
+// info must not pass the program's own choice off as the chip's state.
+TEST_F(Cli, InfoOnCode12SaysLockBitsAreNotRead) {
+  Symulator s = sim(2, {"--device", "AT89C51"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  WynikCli w = cli({"--device", "AT89C51", "write-lock", "2"});
+  ASSERT_EQ(w.status, 0) << w.bledy;
+  w = cli({"--device", "AT89C51", "info"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_NE(w.wyjscie.find("Programator: Tryb PAR8\n"
+                           "Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są "
+                           "odczytywane\n"
+                           "Bity lock (wybrane, nie odczytane): Tryb 0 | B1 [  ] ; B2 [  ] ; "
+                           "B3 [  ] | zapis i odczyt możliwy\n"
+                           "Bajt lock (wybrany, nie odczytany): 0xFF\n"),
+            std::string::npos)
+      << w.wyjscie;
+  EXPECT_EQ(w.wyjscie.find("Bezpiecznik"), std::string::npos) << w.wyjscie;
+  // Without --device no mode is chosen at all.
+  w = cli({"info"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_NE(w.wyjscie.find("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n"),
+            std::string::npos)
+      << w.wyjscie;
 }
 
 TEST_F(Cli, Erase) {

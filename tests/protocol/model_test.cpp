@@ -144,8 +144,33 @@ TEST_F(Model, StartUpDefaults) {
   EXPECT_FALSE(p.okno.GroupBox3);
   EXPECT_EQ(p.okno.ComboBox1_text, "AT89C2051");
   EXPECT_EQ(p.okno.ComboBox1_index, -1);
-  EXPECT_EQ(p.dialog.mode_items.size(), 4u);
   EXPECT_EQ(p.dialog.mode_index, -1);
+  // The AT89C2051's own list: its two lock bits go in bits 2..1 of the byte written.
+  EXPECT_EQ(p.dialog.mode_items, (std::vector<std::string>{"Tryb 0", "Tryb 1", "Tryb 2"}));
+  const int bajty[] = {255, 253, 249};
+  for (int i = 0; i < 3; ++i) {
+    p.wybierz_tryb(i);
+    p.modeChange();
+    EXPECT_EQ(p.bity_lock, bajty[i]) << i;
+  }
+}
+
+// The mode index of the settings file comes after the device; one the list does not
+// hold (the three-item list has no index 3; 255 and 26 are "none") gives "Tryb 0".
+TEST_F(Model, RestoredModeIndexOutsideTheListSelectsModeZero) {
+  for (const int indeks : {3, 255, 26, -1}) {
+    p.ComboBox1Change(znajdz_uklad("AT90S2313"));
+    p.wybierz_tryb(2);
+    p.modeChange();
+    p.przywroc_tryb(indeks);
+    EXPECT_EQ(p.dialog.mode_index, 0) << indeks;
+    EXPECT_EQ(p.bity_lock, 255) << indeks;
+    EXPECT_EQ(p.dialog.info, "zapis i odczyt możliwy") << indeks;
+  }
+  p.domyslne();
+  p.przywroc_tryb(2);
+  EXPECT_EQ(p.dialog.mode_index, 2);
+  EXPECT_EQ(p.bity_lock, 249);
 }
 
 TEST_F(Model, CheckBoxHandlersRunOnlyOnChange) {

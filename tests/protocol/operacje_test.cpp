@@ -310,6 +310,45 @@ INSTANTIATE_TEST_SUITE_P(
         Roznica{"EepromSecond", "AT90S1200", kAT90S1200, {0xFF, 0x01, 0xFF}, "2", 2}),
     [](const auto& info) { return std::string(info.param.nazwa); });
 
+// The largest part, a full image: the top address 0x4FFF goes out as 4F FF in the
+// program, the verify and the read, and nothing beyond it.
+TEST(Operacje, LargestPartUpToItsTopAddress) {
+  constexpr int kAT89C55 = 2;
+  constexpr std::uint32_t kRozmiar = 0x5000;
+  ASSERT_EQ(kUklady[kAT89C55].bajty_flash(), kRozmiar);
+  Stanowisko s({"--device", "AT89C55"});
+  ASSERT_TRUE(s.uruchom(kAT89C55)) << s.sim.blad();
+  const Bajty obraz = wzor(kRozmiar);
+  ASSERT_NE(obraz.back(), 0xFF);  // an erased top byte would verify without being written
+  zapisz_plik(s.pracownia / "pelny.hex", hex_z(obraz));
+  s.p.nazwa_pliku = s.pracownia / "pelny.hex";
+  EXPECT_EQ(s.p.operacja_pamieci(4), Wynik::ok);
+  EXPECT_EQ(s.p.status.Label1, "Weryfikacja OK!");
+  s.prog.przerwa();
+  s.p.nazwa_pliku = s.pracownia / "odczyt.hex";
+  EXPECT_EQ(s.p.operacja_pamieci(0), Wynik::ok);
+  s.prog.przerwa();
+  s.zatrzymaj();
+
+  EXPECT_EQ(s.flash(), obraz);
+  EXPECT_EQ(obraz_hex(s.p.nazwa_pliku), obraz);
+  Rozmowa r;
+  r({T, 0x0C}, 1)({P}, 1)({e}, 1)({L}, 1)({P}, 1);
+  for (std::uint32_t i = 0; i < kRozmiar; ++i) {
+    r({A, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)}, 1)({c, obraz[i]}, 1);
+  }
+  for (int przebieg = 0; przebieg < 2; ++przebieg) {  // the verify, then the read
+    r({P}, 1);
+    for (std::uint32_t i = 0; i < kRozmiar; ++i) {
+      r({A, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)}, 1)({R}, 1);
+    }
+    r({L}, 1);
+  }
+  const std::string rozmowa = s.po_wyszukaniu();
+  EXPECT_EQ(rozmowa, r.tekst());
+  EXPECT_NE(rozmowa.find("41 4F FF>1\n63 09>1\n"), std::string::npos);
+}
+
 TEST(Operacje, HexErrorSendsNothing) {
   Stanowisko s({"--device", "AT89C2051"});
   ASSERT_TRUE(s.uruchom(kAT89C2051)) << s.sim.blad();

@@ -60,7 +60,11 @@ inline std::string opisz(const std::vector<Krok>& kroki) {
       std::snprintf(b, sizeof b, i ? " %02X" : "%02X", k.host[i]);
       s += b;
     }
-    s += ">" + std::to_string(k.odpowiedz) + "\n";
+    // Piece by piece: g++ 12 at -O2 misreads `">" + std::string&&` as an overlapping
+    // copy (-Wrestrict).
+    s += '>';
+    s += std::to_string(k.odpowiedz);
+    s += '\n';
   }
   return s;
 }
@@ -145,10 +149,16 @@ class Pracownia {
 // A simulator on COMn with its log and memory dumps in the workshop.
 inline std::vector<std::string> argumenty_symulatora(const Pracownia& pr, int com,
                                                      std::vector<std::string> dodatkowe) {
-  std::vector<std::string> a = {"--com",         std::to_string(com),
-                                "--log",         pr / ("wire" + std::to_string(com) + ".log"),
-                                "--dump-flash",  pr / ("flash" + std::to_string(com) + ".bin"),
-                                "--dump-eeprom", pr / ("eeprom" + std::to_string(com) + ".bin")};
+  // --replace: the workshop's link that leads nowhere gives way, and comes back at exit.
+  std::vector<std::string> a = {"--com",
+                                std::to_string(com),
+                                "--replace",
+                                "--log",
+                                pr / ("wire" + std::to_string(com) + ".log"),
+                                "--dump-flash",
+                                pr / ("flash" + std::to_string(com) + ".bin"),
+                                "--dump-eeprom",
+                                pr / ("eeprom" + std::to_string(com) + ".bin")};
   a.insert(a.end(), dodatkowe.begin(), dodatkowe.end());
   return a;
 }

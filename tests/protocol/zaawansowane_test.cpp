@@ -93,6 +93,64 @@ TEST(Zaawansowane, Code12IsNotDecoded) {
   EXPECT_EQ(st.p.dialog.target, "Tryb PAR8");
 }
 
+// 's' alone goes unanswered: each signature byte gives up after its 33 reads and takes
+// the last byte of the exchange, the first one the acknowledgement (CR) of 'P'; the
+// read goes on with 'F' and the rest.
+TEST(Zaawansowane, UnansweredSignatureTakesTheLastByteReceived) {
+  Stanowisko st({"--device", ".AT90S2313", "--mute", "s"});
+  ASSERT_TRUE(st.uruchom(kAT90S2313)) << st.sim.blad();
+  EXPECT_EQ(st.p.zaawansowane(), Wynik::ok);
+  EXPECT_EQ(st.p.sygnatura, (std::array<std::uint8_t, 3>{0x0D, 0x0D, 0x0D}));
+  EXPECT_EQ(st.p.dialog.Label6, "0D 0D 0D ");
+  EXPECT_TRUE(st.p.dialog.CheckBox2.zaznaczone);  // a new chip's 'F': SPIEN programmed
+  EXPECT_EQ(st.p.dialog.softhard, "Soft. 1.2 Hard. 1.0");
+  st.prog.przerwa();
+  st.zatrzymaj();
+  EXPECT_EQ(st.po_wyszukaniu(),
+            Rozmowa()({S}, 7)({V}, 2)({P}, 1)({s, F}, 1)({V}, 2)({v}, 2)({p}, 1)({L}, 1).tekst());
+}
+
+// 'F' alone goes unanswered: the preset 255 is decoded as if the chip had sent it, in
+// the opening read and in the dialog's read.
+TEST(Zaawansowane, UnansweredFDecodesThePreset255) {
+  {
+    Stanowisko st({"--device", "AT89S8252", "--mute", "F"});
+    ASSERT_TRUE(st.sim.dziala()) << st.sim.blad();
+    przygotuj(st.sim, {{l, 0x1F}});  // "Tryb 3" and SPIEN on the chip: 'F' would say so
+    ASSERT_TRUE(st.uruchom(kAT89S8252));
+    st.p.wybierz_tryb(2);
+    st.p.ustaw_CheckBox2(true);
+    st.p.bity_fuse = 0;
+    EXPECT_EQ(st.p.zaawansowane(), Wynik::ok);
+    EXPECT_FALSE(st.p.dialog.CheckBox2.zaznaczone);
+    EXPECT_EQ(st.p.bity_fuse, 255);
+    EXPECT_EQ(st.p.dialog.mode_index, 0);
+    EXPECT_EQ(st.p.bity_lock, 255);
+    EXPECT_EQ(st.p.dialog.target, "Tryb ISP");  // the answers after 'F' still came
+    st.prog.przerwa();
+    st.zatrzymaj();
+    EXPECT_EQ(st.po_wyszukaniu(),
+              Rozmowa()({S}, 7)({V}, 2)({P}, 1)({s}, 3)({F, V}, 2)({v}, 2)({p}, 1)({L}, 1).tekst());
+  }
+  {
+    Stanowisko st({"--device", ".AT90S2313", "--mute", "F"});
+    ASSERT_TRUE(st.sim.dziala()) << st.sim.blad();
+    przygotuj(st.sim, {{l, 0xF9}});
+    ASSERT_TRUE(st.uruchom(kAT90S2313));
+    st.p.wybierz_tryb(2);
+    st.p.ustaw_CheckBox1(true);
+    EXPECT_EQ(st.p.Button1Click(), Wynik::ok);
+    EXPECT_EQ(st.p.bity_lock, 255);  // the preset itself
+    EXPECT_EQ(st.p.bity_fuse, 255);
+    EXPECT_FALSE(st.p.dialog.CheckBox1.zaznaczone);
+    EXPECT_FALSE(st.p.dialog.CheckBox2.zaznaczone);
+    EXPECT_EQ(st.p.dialog.mode_index, 0);
+    st.prog.przerwa();
+    st.zatrzymaj();
+    EXPECT_EQ(st.po_wyszukaniu(), Rozmowa()({P}, 1)({s}, 3)({F, L}, 1).tekst());
+  }
+}
+
 struct Wzor {
   const char* nazwa;
   const char* uklad;
@@ -247,7 +305,7 @@ TEST(Zaawansowane, WriteWithoutAppliedModeAppliesModeZero) {
   ASSERT_EQ(st.p.dialog.mode_index, -1);
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   EXPECT_EQ(st.p.dialog.mode_index, 0);
-  EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ] ; B3 [  ]");
+  EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ]");  // the AT89C2051's own list
   EXPECT_TRUE(st.p.tryb_zastosowany);
   st.zatrzymaj();
   EXPECT_EQ(st.po_wyszukaniu(), Rozmowa()({P}, 1)({l, 0xFF}, 1)({L}, 1).tekst());

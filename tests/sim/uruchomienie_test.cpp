@@ -106,14 +106,54 @@ TEST(SymulatorProces, BadStartsAreRefusedWithoutAPty) {
   EXPECT_NE(pomoc.find("--hangup-after"), std::string::npos);
 }
 
+// The entries of a folder, sorted.
+std::vector<std::string> zawartosc(const std::string& katalog) {
+  std::vector<std::string> nazwy;
+  for (const auto& w : std::filesystem::directory_iterator(katalog)) {
+    nazwy.push_back(w.path().filename().string());
+  }
+  std::sort(nazwy.begin(), nazwy.end());
+  return nazwy;
+}
+
+// Runs the simulator with XDG_CONFIG_HOME=`konfiguracja` until it ends on its own;
+// standard output and error together.
+int uruchom_w(const std::string& konfiguracja, const std::vector<std::string>& argumenty,
+              std::string& wyjscie) {
+  std::string polecenie = "XDG_CONFIG_HOME='" + konfiguracja + "' " + kProgramSymulatora;
+  for (const auto& a : argumenty) {
+    polecenie += " '";
+    polecenie += a;
+    polecenie += "'";
+  }
+  polecenie += " 2>&1";
+  FILE* f = ::popen(polecenie.c_str(), "r");
+  if (f == nullptr) return -1;
+  char bufor[512];
+  while (std::fgets(bufor, sizeof bufor, f) != nullptr) wyjscie += bufor;
+  const int stan = ::pclose(f);
+  return WIFEXITED(stan) ? WEXITSTATUS(stan) : -1;
+}
+
 TEST(SymulatorProces, ComLinkIsCreatedReplacedAndRemoved) {
   KatalogTymczasowy konfiguracja;
-  const std::string lacze = konfiguracja / "ostrel/com3";
-  // A stale link from an earlier run is replaced, not refused.
-  ::mkdir((konfiguracja / "ostrel").c_str(), 0755);
-  ASSERT_EQ(::symlink("/dev/pts/nonexistent", lacze.c_str()), 0);
+  const std::string katalog = konfiguracja / "ostrel";
+  const std::string lacze = katalog + "/com3";
+  // The user's own com3, pointing at an adapter: refused, left as it was.
+  ::mkdir(katalog.c_str(), 0755);
+  ASSERT_EQ(::symlink("/dev/ttyUSB7", lacze.c_str()), 0);
+  std::string wyjscie;
+  EXPECT_EQ(uruchom_w(konfiguracja.sciezka(), {"--com", "3"}, wyjscie), 2);
+  EXPECT_EQ(wyjscie.find("PTY"), std::string::npos) << wyjscie;
+  EXPECT_NE(wyjscie.find("com3 -> /dev/ttyUSB7 exists and was not made by ostrel-sim"),
+            std::string::npos)
+      << wyjscie;
+  EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), "/dev/ttyUSB7");
+  EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
+
+  // --replace takes it for the run and puts it back at exit.
   {
-    Symulator sim({"--com", "3"}, kProgramSymulatora, konfiguracja.sciezka());
+    Symulator sim({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
     ASSERT_TRUE(sim.dziala()) << sim.blad();
     EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), sim.pty());
     KlientPty port(lacze);  // the host opens the link like a port
@@ -121,20 +161,39 @@ TEST(SymulatorProces, ComLinkIsCreatedReplacedAndRemoved) {
     EXPECT_EQ(port.polecenie({'S'}, 7), bajty("AVR ISP"));
     port.zamknij();
     EXPECT_EQ(sim.zatrzymaj(SIGTERM), 0);
-    EXPECT_FALSE(std::filesystem::is_symlink(lacze));
+    EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), "/dev/ttyUSB7");
+    EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
   }
-  // A link that another simulator took over meanwhile is left alone.
+
+  // A simulator that was killed leaves its link; the next one takes it over without
+  // --replace and, at its own exit, still puts back the user's link from before.
+  {
+    Symulator zabity({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(zabity.dziala()) << zabity.blad();
+    EXPECT_EQ(zabity.zatrzymaj(SIGKILL), 128 + SIGKILL);
+    EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), zabity.pty());
+    Symulator nastepny({"--com", "3"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(nastepny.dziala()) << nastepny.blad();
+    EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), nastepny.pty());
+    EXPECT_EQ(nastepny.zatrzymaj(), 0);
+    EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), "/dev/ttyUSB7");
+    EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
+  }
+
+  // A link that another simulator took over meanwhile is left alone; no link before
+  // means none after.
   {
     Symulator pierwszy({"--com", "4"}, kProgramSymulatora, konfiguracja.sciezka());
     ASSERT_TRUE(pierwszy.dziala()) << pierwszy.blad();
     Symulator drugi({"--com", "4"}, kProgramSymulatora, konfiguracja.sciezka());
     ASSERT_TRUE(drugi.dziala()) << drugi.blad();
-    const std::string lacze4 = konfiguracja / "ostrel/com4";
+    const std::string lacze4 = katalog + "/com4";
     EXPECT_EQ(std::filesystem::read_symlink(lacze4).string(), drugi.pty());
     EXPECT_EQ(pierwszy.zatrzymaj(SIGINT), 0);
     EXPECT_EQ(std::filesystem::read_symlink(lacze4).string(), drugi.pty());
     EXPECT_EQ(drugi.zatrzymaj(), 0);
     EXPECT_FALSE(std::filesystem::is_symlink(lacze4));
+    EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
   }
 }
 

@@ -155,7 +155,9 @@ TEST_F(UstawieniaOkien, NoFileGivesTheDefaults) {
   EXPECT_FALSE(o.Form1.GroupBox3.isEnabled());
   EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), -1);
   EXPECT_EQ(o.Form1.ComboBox1.currentText(), QStringLiteral("AT89C2051"));
-  EXPECT_EQ(o.Form2.mode.count(), 4);
+  // The AT89C2051's own list of three modes.
+  EXPECT_EQ(o.Form2.mode.count(), 3);
+  EXPECT_EQ(o.Form2.mode.itemText(2), QStringLiteral("Tryb 2"));
   EXPECT_EQ(o.Form2.mode.currentIndex(), -1);
   EXPECT_EQ(o.Form1.Label1.text(), QString());
   EXPECT_TRUE(p.nazwa_pliku.empty());
@@ -173,9 +175,9 @@ TEST_F(UstawieniaOkien, IndexOutsideTheListGivesTheDefaultsThenTheMode) {
   EXPECT_FALSE(o.Form1.GroupBox3.isEnabled());
   EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), -1);
   EXPECT_EQ(o.Form1.ComboBox1.currentText(), QStringLiteral("AT89C2051"));
-  // The mode index is applied after the device, on the list the dialog has.
+  // The mode index is applied after the device, on the AT89C2051's three-mode list.
   EXPECT_EQ(o.Form2.mode.currentIndex(), 1);
-  EXPECT_EQ(p.bity_lock, 127);
+  EXPECT_EQ(p.bity_lock, 253);
   EXPECT_EQ(p.nazwa_pliku, "/tmp/x.hex");
 }
 
@@ -185,8 +187,21 @@ TEST_F(UstawieniaOkien, EmptyFileGivesTheDefaultsAndNoName) {
   uruchom_start(o);
   EXPECT_EQ(o.Form1.programator.kod_ukladu, 12);
   EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), -1);
-  EXPECT_EQ(o.Form2.mode.currentIndex(), -1) << "26 selects no mode";
+  EXPECT_EQ(o.Form2.mode.currentIndex(), 0) << "26 is no mode of the list: Tryb 0";
   EXPECT_TRUE(o.Form1.programator.nazwa_pliku.empty());
+}
+
+// A mode index the device's list does not hold (the AT89C2051 has three modes) selects
+// and applies "Tryb 0" rather than leaving no mode selected.
+TEST_F(UstawieniaOkien, ModeIndexOutsideTheListSelectsModeZero) {
+  konfiguracja.zapisz_ustawienia(z_tekstem({4, 3}, "/tmp/x.hex"));
+  Okna o;
+  uruchom_start(o);
+  EXPECT_EQ(o.Form1.ComboBox1.currentText(), QStringLiteral("AT89C2051"));
+  EXPECT_EQ(o.Form2.mode.count(), 3);
+  EXPECT_EQ(o.Form2.mode.currentIndex(), 0);
+  EXPECT_EQ(o.Form2.opis_modu.text(), QStringLiteral("B1 [  ] ; B2 [  ]"));
+  EXPECT_EQ(o.Form1.programator.bity_lock, 255);
 }
 
 TEST_F(UstawieniaOkien, IndexTenIsAnLfAndStillTen) {
