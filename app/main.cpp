@@ -9,6 +9,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ostrel::ustaw_wyglad(app);
+  const auto tlumacz = ostrel::ustaw_jezyk(app);
   // The program ends when the main window closes, even with other windows open.
   app.setQuitOnLastWindowClosed(false);
 

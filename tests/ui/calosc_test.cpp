@@ -63,6 +63,7 @@ class Calosc : public ::testing::Test {
     QObject::connect(&o->Form1.Timer1, &QTimer::timeout, [this] { ++tyki; });
     // The real start-up: 2000 ms, then the search.
     ASSERT_TRUE(czekaj_az([&] { return tyki == 1; }));
+    czekaj_na_prace(*o);
     ASSERT_EQ(o->Form3.Label1.text(), QStringLiteral("Znaleziono programator na com1"));
     ASSERT_TRUE(o->Form1.isEnabled());
     o->Form3.Button1.click();
@@ -79,6 +80,7 @@ class Calosc : public ::testing::Test {
     b.click();
     ASSERT_TRUE(o->Form1.Timer1.isActive()) << "the button armed nothing";
     ASSERT_TRUE(czekaj_az([&] { return tyki > przed; }, 120000));
+    czekaj_na_prace(*o);
     ASSERT_TRUE(o->Form1.isEnabled());
   }
 
@@ -150,6 +152,7 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
 
   // The advanced dialog: the full read, then read, write and erase.
   o->Form1.Button9.click();
+  czekaj_na_prace(*o);
   EXPECT_TRUE(o->Form2.isVisible());
   EXPECT_EQ(o->Form2.Label6.text(), QString::fromStdString(tekst_sygnatury(p.sygnatura)));
   EXPECT_NE(o->Form2.Label6.text(), QStringLiteral("Sygnatura"));
@@ -157,10 +160,13 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_EQ(o->Form2.softhard.text(), QStringLiteral("Soft. 1.2 Hard. 1.0"));
   EXPECT_FALSE(o->Form2.CheckBox1.isEnabled());
   o->Form2.Button1.click();
+  czekaj_na_prace(*o);
   o->Form2.mode.setCurrentIndex(1);
   o->Form2.modeChange();
   o->Form2.Button2.click();
+  czekaj_na_prace(*o);
   o->Form2.Button3.click();
+  czekaj_na_prace(*o);
   o->Form2.Button4.click();
   EXPECT_FALSE(o->Form2.isVisible());
 

@@ -87,7 +87,7 @@ TEST_F(Harmonogram, BackgroundClickZeroesTheBarButOperationSevenStillClearsLabel
   o.Form1.programator.okno.ProgressBar2 = 2;
   o.Form1.programator.okno.Label2 = "17";
   o.Form1.pokaz_stan();
-  o.Form1.Timer1Timer();  // an operation ends with the bar above 0
+  tyknij(o);  // an operation ends with the bar above 0
   ASSERT_EQ(o.Form1.operacja, TForm1::kWyczysc);
   // A click on a label is not a click on the window.
   kliknij(o.Form1, o.Form1.Label3.geometry().center());
@@ -205,7 +205,7 @@ TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(plik); };
   o.Form1.Button4.click();
   ASSERT_EQ(o.Form1.operacja, TForm1::kWeryfikujFlash);
-  o.Form1.Timer1Timer();
+  tyknij(o);
   // The search ran (and found nothing here), the settings came back, and the operator's
   // own choices stayed.
   EXPECT_EQ(o.Form1.programator.brak_programatora, 1);
@@ -217,7 +217,7 @@ TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
   EXPECT_TRUE(o.Form1.isEnabled());
   // The start-up does not run a second time.
   o.Form1.Button4.click();
-  o.Form1.Timer1Timer();
+  tyknij(o);
   EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), 11);
 }
 

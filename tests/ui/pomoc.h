@@ -108,10 +108,22 @@ inline void kliknij(QWidget& w, QPoint punkt) {
   QApplication::sendEvent(&w, &puszczenie);
 }
 
+// Waits, in the event loop, for the work on the worker thread to end.
+inline void czekaj_na_prace(Okna& o) {
+  ASSERT_TRUE(czekaj_az([&] { return !o.Form1.zajety(); }, 120000)) << "the work never ended";
+}
+
+// The scheduler's tick at once instead of 2000 ms later, and the operation it starts
+// waited for.
+inline void tyknij(Okna& o) {
+  o.Form1.Timer1Timer();
+  czekaj_na_prace(o);
+}
+
 // The start-up operation, run at once instead of 2000 ms later.
 inline void uruchom_start(Okna& o) {
   ASSERT_EQ(o.Form1.operacja, TForm1::kStart);
-  o.Form1.Timer1Timer();
+  tyknij(o);
 }
 
 // A HEX file of `n` bytes counting up from 0, written where asked.

@@ -78,6 +78,7 @@ TEST_F(Status, DemoModeRunsNoOperationButKeepsTheFileChoice) {
   EXPECT_FALSE(o.Form3.isVisible());
   // The advanced dialog still opens, untouched by any exchange.
   o.Form1.Button9.click();
+  czekaj_na_prace(o);
   EXPECT_TRUE(o.Form2.isVisible());
   EXPECT_EQ(o.Form2.Label6.text(), QStringLiteral("Sygnatura"));
 }
