@@ -314,8 +314,9 @@ bool TForm1::przyjmij_nazwe(TFileDialog& d) {
   const std::string n = d.FileName.toStdString();
   if (liczba_znakow(n) > kMaksDlugoscNazwy) {
     // Kept, the name would come back with every showing of the dialog, and a cancel
-    // would bring this message again.
-    d.FileName.clear();
+    // would bring this message again. The dialog goes back to the current file, so a
+    // cancel keeps it.
+    d.FileName = q(programator.nazwa_pliku);
     komunikat(QStringLiteral("Nazwa pliku ma ponad 255 znaków"));
     return false;
   }

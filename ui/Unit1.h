@@ -176,7 +176,7 @@ class TForm1 : public QWidget, public Widok {
   bool wykonaj(TFileDialog& d);
   // Takes the dialog's name as the current file. A name longer than a short text is
   // refused with a message rather than cut into the name of another file, and the
-  // dialog forgets it.
+  // dialog forgets it (it holds the current file again).
   bool przyjmij_nazwe(TFileDialog& d);
   // The model's part of a new file name (any thread that owns the model).
   void ustaw_nazwe_pliku(const std::string& nazwa);

@@ -1,7 +1,6 @@
 // The whole program in process against ostrel-sim linked as COM1: start-up, program,
 // verify and read flash and EEPROM through the buttons and the scheduler's real timer,
 // the advanced dialog, and what reached the simulator's memory and wire.
-#include <map>
 #include <optional>
 
 #include "hex/intel_hex.h"
@@ -9,21 +8,6 @@
 
 namespace ostrel::test {
 namespace {
-
-// The host's commands in the wire log, each with its argument bytes skipped.
-std::map<char, int> policz_polecenia(const Bajty& od_hosta) {
-  // Argument counts of the commands that take any.
-  const std::map<std::uint8_t, int> argumenty = {{'A', 2}, {'C', 1}, {'D', 1}, {'T', 1},
-                                                 {'c', 1}, {'f', 1}, {'l', 1}};
-  std::map<char, int> liczby;
-  for (std::size_t i = 0; i < od_hosta.size(); ++i) {
-    const std::uint8_t b = od_hosta[i];
-    ++liczby[static_cast<char>(b)];
-    const auto a = argumenty.find(b);
-    if (a != argumenty.end()) i += static_cast<std::size_t>(a->second);
-  }
-  return liczby;
-}
 
 Bajty obraz_pliku(const std::string& sciezka) {
   Strumien obraz;

@@ -188,6 +188,21 @@ TEST_F(HarmonogramBezDemo, OverlongNameIsRefusedNotCut) {
   o.Form1.Button5.click();
   EXPECT_EQ(o.Form1.programator.nazwa_pliku, granica);
   EXPECT_TRUE(o.Form1.Timer1.isActive());
+  o.Form1.Timer1.stop();
+
+  // Browsing to the long name: refused, and forgotten by the dialog, so a cancel later
+  // neither repeats the message nor loses the current file.
+  o.Form3.Button1.click();
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(dluga); };
+  o.Form1.Button1.click();
+  EXPECT_TRUE(o.Form3.isVisible());
+  EXPECT_EQ(o.Form1.OpenDialog1.FileName.toStdString(), granica);
+  o.Form3.Button1.click();
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString(); };
+  o.Form1.Button1.click();
+  // (The file itself is not there: that is the message now, not the name's.)
+  EXPECT_FALSE(o.Form3.Label1.text().contains(QStringLiteral("255")));
+  EXPECT_EQ(o.Form1.programator.nazwa_pliku, granica);
 }
 
 TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
