@@ -22,15 +22,16 @@ class TimerQt : public TimerPollingu {
     if (w_swoim_watku()) {
       timer_.start(okres_ms);
     } else {
-      QMetaObject::invokeMethod(&timer_, [this, okres_ms] { timer_.start(okres_ms); },
-                                Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &timer_, [this, okres_ms] { timer_.start(okres_ms); }, Qt::QueuedConnection);
     }
   }
   void stop() override {
     if (w_swoim_watku()) {
       timer_.stop();
     } else {
-      QMetaObject::invokeMethod(&timer_, [this] { timer_.stop(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &timer_, [this] { timer_.stop(); }, Qt::QueuedConnection);
     }
   }
   bool aktywny() const { return timer_.isActive(); }

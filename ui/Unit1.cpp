@@ -233,7 +233,8 @@ void TForm1::w_tle(std::function<void()> praca, std::function<void()> potem) {
       // The general error report, as for an error raised inside a handler.
       zglos_blad(QString::fromUtf8(e.what()));
     }
-    QMetaObject::invokeMethod(this, [this] { koniec_pracy(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { koniec_pracy(); }, Qt::QueuedConnection);
   });
 }
 

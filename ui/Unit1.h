@@ -200,10 +200,10 @@ class TForm1 : public QWidget, public Widok {
   std::thread watek_;
   std::function<void()> potem_;
   bool zajety_ = false;
-  bool zamknij_po_ = false;               // a close request came during the work
-  bool tyk_odlozony_ = false;             // Timer1 fired during a dialog sequence
-  bool potwierdzenie_odlozone_ = false;   // the status window was confirmed meanwhile
-  QStringList bledy_w_tle_;               // error reports made on the worker
+  bool zamknij_po_ = false;              // a close request came during the work
+  bool tyk_odlozony_ = false;            // Timer1 fired during a dialog sequence
+  bool potwierdzenie_odlozone_ = false;  // the status window was confirmed meanwhile
+  QStringList bledy_w_tle_;              // error reports made on the worker
 };
 
 }  // namespace ostrel

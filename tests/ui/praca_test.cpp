@@ -34,8 +34,8 @@ class Praca : public ::testing::Test {
   // The host's commands on the wire from byte `od` on.
   std::map<char, int> polecenia_od(std::size_t od) const {
     const Bajty wszystkie = bajty_dziennika(czytaj_dziennik(log), '<');
-    return policz_polecenia(Bajty(wszystkie.begin() + static_cast<std::ptrdiff_t>(od),
-                                  wszystkie.end()));
+    return policz_polecenia(
+        Bajty(wszystkie.begin() + static_cast<std::ptrdiff_t>(od), wszystkie.end()));
   }
   std::size_t bajtow_hosta() const { return bajty_dziennika(czytaj_dziennik(log), '<').size(); }
   // Arms flash programming with its button and starts it at once.
@@ -101,10 +101,10 @@ TEST_F(Praca, ClicksDuringAnOperationStartNothingAndACloseWaitsForTheEnd) {
   ASSERT_TRUE(o->Form1.zajety());
   // The operator's clicks, as the window system delivers them, on the flash buttons of
   // the main window and on the dialog's read and erase.
-  for (QPushButton* b : {static_cast<QPushButton*>(&o->Form1.Button3),
-                         static_cast<QPushButton*>(&o->Form1.Button4),
-                         static_cast<QPushButton*>(&o->Form2.Button1),
-                         static_cast<QPushButton*>(&o->Form2.Button3)}) {
+  for (QPushButton* b :
+       {static_cast<QPushButton*>(&o->Form1.Button3), static_cast<QPushButton*>(&o->Form1.Button4),
+        static_cast<QPushButton*>(&o->Form2.Button1),
+        static_cast<QPushButton*>(&o->Form2.Button3)}) {
     kliknij(*b, b->rect().center());
   }
   EXPECT_EQ(o->Form1.operacja, TForm1::kProgramujFlash) << "a click armed something";
@@ -200,7 +200,8 @@ TEST(Teksty, EveryStatusTextIsShownWhole) {
   for (const std::string& nazwa : {sciezka, zlepek}) {
     o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(nazwa); };
     o.Form1.Button1.click();
-    sprawdz_caly(o.Form3, QStringLiteral("Nie można otworzyć pliku ") + QString::fromStdString(nazwa));
+    sprawdz_caly(o.Form3,
+                 QStringLiteral("Nie można otworzyć pliku ") + QString::fromStdString(nazwa));
   }
   const std::string za_dluga = "/" + std::string(300, 'n');
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(za_dluga); };
