@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -39,12 +40,21 @@ struct Drut {
   std::size_t do_hosta = 0;
   double czas_s = 0;
   std::string bajty_hosta;  // the host's side of the conversation
+  // Turnaround of every exchange: from an answer's last character to the host's next.
+  std::vector<double> reakcje_ms;
+  double mediana_reakcji_ms() const {
+    if (reakcje_ms.empty()) return 0;
+    std::vector<double> r = reakcje_ms;
+    std::nth_element(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(r.size() / 2), r.end());
+    return r[r.size() / 2];
+  }
   double granica() const { return static_cast<double>(od_hosta + do_hosta) * kBitowNaZnak / kBaud; }
 };
 
 Drut czytaj_drut(const std::string& plik) {
   std::vector<double> czasy;
   Drut d;
+  double ostatnia_odpowiedz = -1;
   std::ifstream we(plik);
   std::string linia;
   while (std::getline(we, linia)) {
@@ -52,6 +62,7 @@ Drut czytaj_drut(const std::string& plik) {
       if (linia.find("host opened the port") != std::string::npos) {
         czasy.clear();
         d = Drut{};
+        ostatnia_odpowiedz = -1;
       }
       continue;
     }
@@ -62,9 +73,12 @@ Drut czytaj_drut(const std::string& plik) {
     if (!(s >> ms >> kierunek >> hex)) continue;
     czasy.push_back(ms);
     if (kierunek == '<') {
+      if (ostatnia_odpowiedz >= 0) d.reakcje_ms.push_back(ms - ostatnia_odpowiedz);
+      ostatnia_odpowiedz = -1;
       ++d.od_hosta;
       d.bajty_hosta += static_cast<char>(std::stoul(hex, nullptr, 16));
     } else {
+      ostatnia_odpowiedz = ms;
       ++d.do_hosta;
     }
   }
@@ -106,6 +120,21 @@ double cpu_s(int kto) {
   return s(r.ru_utime) + s(r.ru_stime);
 }
 
+// CPU time of the window thread alone (the process's first thread), from /proc.
+double cpu_watku_okien_s() {
+  std::ifstream we("/proc/self/task/" + std::to_string(::getpid()) + "/stat");
+  std::string tekst((std::istreambuf_iterator<char>(we)), {});
+  // Fields after the command's closing parenthesis; utime and stime are the 14th and 15th.
+  std::istringstream s(tekst.substr(tekst.rfind(')') + 2));
+  std::string pole;
+  double utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && s >> pole; ++i) {
+    if (i == 14) utime = std::stod(pole);
+    if (i == 15) stime = std::stod(pole);
+  }
+  return (utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 // A configuration folder in which only COM1 (the simulator's link) leads anywhere.
 void przygotuj_konfiguracje(const fs::path& konf) {
   fs::remove_all(konf);
@@ -133,6 +162,7 @@ struct Wynik {
   bool dobrze = false;
   double sciana_s = 0;  // the operation's wall time (window) or the process's (CLI)
   double cpu_s = 0;
+  double cpu_okien_s = 0;  // of that, the window thread's (desktop program only)
   Drut drut;
 };
 
@@ -158,11 +188,13 @@ Wynik przez_okno(const std::string& sim, const fs::path& tmp, const std::string&
     QObject::connect(&o.Form1, &ostrel::TForm1::praca_zakonczona, &petla, &QEventLoop::quit);
     QElapsedTimer z;
     const double cpu_przed = cpu_s(RUSAGE_SELF);
+    const double okna_przed = cpu_watku_okien_s();
     z.start();
     o.Form1.Timer1Timer();
     petla.exec();
     w.sciana_s = static_cast<double>(z.nsecsElapsed()) / 1e9;
     w.cpu_s = cpu_s(RUSAGE_SELF) - cpu_przed;
+    w.cpu_okien_s = cpu_watku_okien_s() - okna_przed;
     w.dobrze = o.Form3.Label1.text() == QStringLiteral("Weryfikacja OK!");
     // The polling takes the closing 'L' answer before the window goes.
     czekaj_az([] { return false; }, 300);
@@ -263,6 +295,14 @@ int main(int argc, char** argv) {
                 c.drut.czas_s > 0 ? o.drut.czas_s / c.drut.czas_s : 0.0,
                 c.drut.czas_s > 0 ? 100.0 * (o.drut.czas_s / c.drut.czas_s - 1) : 0.0,
                 ta_sama ? "yes" : "NO");
+    std::printf("  window thread CPU %.2f %% of the operation's wall time, worker %.2f %%\n",
+                o.sciana_s > 0 ? 100.0 * o.cpu_okien_s / o.sciana_s : 0.0,
+                o.sciana_s > 0 ? 100.0 * (o.cpu_s - o.cpu_okien_s) / o.sciana_s : 0.0);
+    // The median is what a busy machine's stray delays disturb least.
+    std::printf(
+        "  median turnaround per exchange: window %.3f ms, CLI %.3f ms (one character "
+        "%.3f ms)\n",
+        o.drut.mediana_reakcji_ms(), c.drut.mediana_reakcji_ms(), 1000.0 * kBitowNaZnak / kBaud);
     bledy += (o.dobrze && c.dobrze && ta_sama) ? 0 : 1;
   }
   fs::remove_all(tmp);
