@@ -43,6 +43,7 @@ TEST_F(Harmonogram, LastButtonWithinTheDelayWins) {
   EXPECT_EQ(o.Form1.Label2.text(), QStringLiteral("Kasowanie"));
   EXPECT_EQ(o.Form1.Label3.text(), QStringLiteral("Programowanie"));
   ASSERT_TRUE(czekaj_az([&] { return !tyki.empty(); }));
+  czekaj_na_prace(o);
   czekaj_ms(300);
   ASSERT_EQ(tyki.size(), 1u);
   EXPECT_EQ(tyki[0].kod, TForm1::kProgramujFlash);
@@ -70,6 +71,7 @@ TEST_F(Harmonogram, OperationSevenClearsTheBarAndLabelsTwoSecondsLater) {
   o.Form1.programator.okno.ProgressBar2 = 100;
   o.Form1.pokaz_stan();
   ASSERT_TRUE(czekaj_az([&] { return tyki.size() == 1; }));
+  czekaj_na_prace(o);
   EXPECT_TRUE(o.Form1.Timer1.isActive());
   EXPECT_EQ(o.Form1.operacja, TForm1::kWyczysc);
   EXPECT_EQ(o.Form1.ProgressBar2.value(), 100);
@@ -116,6 +118,7 @@ TEST_F(HarmonogramBezDemo, FailedConversionArmsNothingWhenTheBarIsZero) {
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(zly); };
   o.Form1.Button3.click();
   ASSERT_TRUE(czekaj_az([&] { return o.Form3.isVisible(); }));
+  czekaj_na_prace(o);
   Strumien obraz;
   std::string tekst;
   ASSERT_NE(wczytaj_hex(zly, obraz, tekst), Wynik::ok);
