@@ -14,36 +14,50 @@ namespace ostrel {
 class TimerQt : public TimerPollingu {
  public:
   TimerQt() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (!wstrzymany_) tyknij();
-    });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tyknij(); });
   }
   void start(std::uint16_t okres_ms) override {
-    if (w_swoim_watku()) {
-      timer_.start(okres_ms);
-    } else {
-      QMetaObject::invokeMethod(
-          &timer_, [this, okres_ms] { timer_.start(okres_ms); }, Qt::QueuedConnection);
-    }
+    wykonaj([this, okres_ms] {
+      okres_ = okres_ms;
+      wlaczony_ = true;
+      if (!wstrzymany_) timer_.start(okres_);
+    });
   }
   void stop() override {
-    if (w_swoim_watku()) {
+    wykonaj([this] {
+      wlaczony_ = false;
       timer_.stop();
-    } else {
-      QMetaObject::invokeMethod(
-          &timer_, [this] { timer_.stop(); }, Qt::QueuedConnection);
+    });
+  }
+  // Started by the component (the port is open), whether or not held back just now.
+  bool aktywny() const { return wlaczony_; }
+  int okres() const { return okres_; }
+  // Window thread only: while held, the timer does not run (an operation owns the port);
+  // released, it runs again if the component has it started.
+  void wstrzymaj(bool tak) {
+    wstrzymany_ = tak;
+    if (tak) {
+      timer_.stop();
+    } else if (wlaczony_) {
+      timer_.start(okres_);
     }
   }
-  bool aktywny() const { return timer_.isActive(); }
-  int okres() const { return timer_.interval(); }
-  // Window thread only: while held, a tick does nothing (an operation owns the port).
-  void wstrzymaj(bool tak) { wstrzymany_ = tak; }
   bool wstrzymany() const { return wstrzymany_; }
 
  private:
-  bool w_swoim_watku() const { return QThread::currentThread() == timer_.thread(); }
+  // On the timer's own thread at once; from the worker as a queued call, in order.
+  template <class F>
+  void wykonaj(F f) {
+    if (QThread::currentThread() == timer_.thread()) {
+      f();
+    } else {
+      QMetaObject::invokeMethod(&timer_, f, Qt::QueuedConnection);
+    }
+  }
 
   QTimer timer_;
+  int okres_ = 0;
+  bool wlaczony_ = false;
   bool wstrzymany_ = false;
 };
 
