@@ -142,18 +142,21 @@ void TForm1::pokaz_stan() {
 }
 
 void TForm1::pokaz_stan(const StanOkna& o) {
-  ProgressBar2.setValue(o.ProgressBar2);
+  // Only what changed is set: an operation sends the model at every step of the bar, and
+  // setting each control afresh would cost the window thread a large share of its time.
+  if (ProgressBar2.value() != o.ProgressBar2) ProgressBar2.setValue(o.ProgressBar2);
   Label1.setCaption(q(o.Label1));
   Label2.setCaption(q(o.Label2));
   Label3.setCaption(q(o.Label3));
   Label4.setCaption(q(o.Label4));
-  GroupBox3.setEnabled(o.GroupBox3);
+  if (GroupBox3.isEnabledTo(this) != o.GroupBox3) GroupBox3.setEnabled(o.GroupBox3);
   const QSignalBlocker blokada(ComboBox1);
   if (o.ComboBox1_index >= 0 && o.ComboBox1_index < ComboBox1.count()) {
-    ComboBox1.setCurrentIndex(o.ComboBox1_index);
+    if (ComboBox1.currentIndex() != o.ComboBox1_index) ComboBox1.setCurrentIndex(o.ComboBox1_index);
   } else {
-    ComboBox1.setCurrentIndex(-1);
-    ComboBox1.setEditText(q(o.ComboBox1_text));
+    if (ComboBox1.currentIndex() != -1) ComboBox1.setCurrentIndex(-1);
+    const QString tekst = q(o.ComboBox1_text);
+    if (ComboBox1.currentText() != tekst) ComboBox1.setEditText(tekst);
   }
 }
 

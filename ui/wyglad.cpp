@@ -57,6 +57,7 @@ TLabel::TLabel(QWidget* rodzic, int x, int y, int w, int h, const QString& tekst
 }
 
 void TLabel::setCaption(const QString& tekst) {
+  if (tekst == text()) return;  // nothing to lay out or draw again
   setText(tekst);
   dopasuj();
 }
