@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("ostrel"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ostrel")));
   ostrel::ustaw_wyglad(app);
+  const auto tlumacz = ostrel::ustaw_jezyk(app);
   // The program ends when the main window closes, even with other windows open.
   app.setQuitOnLastWindowClosed(false);
 

@@ -4,12 +4,13 @@ set -euo pipefail
 
 PAKIETY=(
   cmake ninja-build g++ pkg-config git
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
   srecord avrdude
   xvfb xauth x11-utils imagemagick fonts-liberation
   desktop-file-utils man-db dpkg-dev file librsvg2-bin
+  xdotool libx11-dev
 )
 
 brakujace=()

@@ -11,6 +11,8 @@ namespace ostrel {
 
 struct Okna {
   Okna() { Form1.ustaw_okna(&Form2, &Form3, &Form4); }
+  // Work still running on the worker ends before any window goes.
+  ~Okna() { Form1.zaczekaj_na_prace(); }
   Okna(const Okna&) = delete;
   Okna& operator=(const Okna&) = delete;
 

@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QThread>
+#include <exception>
 
 #include "devices/uklady.h"
 #include "hex/strumien.h"
@@ -55,6 +57,8 @@ TForm1::TForm1(QWidget* rodzic)
   ProgressBar2.setRange(0, 100);
   ProgressBar2.setValue(0);
   ProgressBar2.setTextVisible(false);
+  // The progress is what an operation shows while the window takes no input.
+  zachowaj_kolory(ProgressBar2);
   ustaw_grupe(GroupBox2, 8, 144, 272, 52, QStringLiteral(" Flash "));
   ustaw_grupe(GroupBox3, 8, 203, 272, 52, QStringLiteral(" EEPROM "));
   GroupBox3.setEnabled(false);
@@ -109,12 +113,15 @@ TForm1::TForm1(QWidget* rodzic)
   formCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  zaczekaj_na_prace();
+}
 
 void TForm1::ustaw_okna(TForm2* f2, TForm3* f3, TForm4* f4) {
   form2_ = f2;
   form3_ = f3;
   form4_ = f4;
+  if (form2_ != nullptr) form2_->ustaw_form1(this);
 }
 
 void TForm1::formCreate() {
@@ -131,48 +138,148 @@ void TForm1::uzbroj(int kod) {
 // ---- Showing the model
 
 void TForm1::pokaz_stan() {
-  const StanOkna& o = programator.okno;
-  ProgressBar2.setValue(o.ProgressBar2);
+  pokaz_stan(programator.okno);
+}
+
+void TForm1::pokaz_stan(const StanOkna& o) {
+  // Only what changed is set: an operation sends the model at every step of the bar, and
+  // setting each control afresh would cost the window thread a large share of its time.
+  if (ProgressBar2.value() != o.ProgressBar2) ProgressBar2.setValue(o.ProgressBar2);
   Label1.setCaption(q(o.Label1));
   Label2.setCaption(q(o.Label2));
   Label3.setCaption(q(o.Label3));
   Label4.setCaption(q(o.Label4));
-  GroupBox3.setEnabled(o.GroupBox3);
+  if (GroupBox3.isEnabledTo(this) != o.GroupBox3) GroupBox3.setEnabled(o.GroupBox3);
   const QSignalBlocker blokada(ComboBox1);
   if (o.ComboBox1_index >= 0 && o.ComboBox1_index < ComboBox1.count()) {
-    ComboBox1.setCurrentIndex(o.ComboBox1_index);
+    if (ComboBox1.currentIndex() != o.ComboBox1_index) ComboBox1.setCurrentIndex(o.ComboBox1_index);
   } else {
-    ComboBox1.setCurrentIndex(-1);
-    ComboBox1.setEditText(q(o.ComboBox1_text));
+    if (ComboBox1.currentIndex() != -1) ComboBox1.setCurrentIndex(-1);
+    const QString tekst = q(o.ComboBox1_text);
+    if (ComboBox1.currentText() != tekst) ComboBox1.setEditText(tekst);
   }
 }
 
+// The core calls these on the thread that owns the model: on this thread they show it
+// at once; from the worker they send a copy, and the window shows it when the message
+// loop delivers it, in the order sent.
+
+bool TForm1::w_watku_okien() const {
+  return QThread::currentThread() == thread();
+}
+
 void TForm1::okno_zmienione() {
-  pokaz_stan();
-  // The operation holds the message loop; the bar must still move on the screen.
-  repaint();
+  if (w_watku_okien()) {
+    pokaz_stan();
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, s = programator.okno] { pokaz_stan(s); }, Qt::QueuedConnection);
 }
 
 void TForm1::dialog_zmieniony() {
-  if (form2_ != nullptr) form2_->pokaz_stan();
+  if (form2_ == nullptr) return;
+  if (w_watku_okien()) {
+    form2_->pokaz_stan();
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, s = programator.dialog] { form2_->pokaz_stan(s); }, Qt::QueuedConnection);
 }
 
 void TForm1::status_zmieniony(bool pokaz) {
   if (form3_ == nullptr) return;
-  form3_->pokaz_stan();
-  if (pokaz) {
-    form3_->pokaz();
-  } else if (!programator.status.widoczny) {
-    form3_->hide();
+  const auto pokaz_status = [this, pokaz](const StanStatusu& s) {
+    form3_->pokaz_stan(s);
+    if (pokaz) {
+      form3_->pokaz();
+    } else if (!s.widoczny) {
+      form3_->hide();
+    }
+  };
+  if (w_watku_okien()) {
+    pokaz_status(programator.status);
+    return;
   }
+  QMetaObject::invokeMethod(
+      this, [pokaz_status, s = programator.status] { pokaz_status(s); }, Qt::QueuedConnection);
 }
 
 void TForm1::pokaz_dialog() {
   if (form2_ == nullptr) return;
-  form2_->pokaz_stan();
-  form2_->show();
-  form2_->raise();
-  form2_->activateWindow();
+  const auto pokaz = [this](const StanDialogu& s) {
+    form2_->pokaz_stan(s);
+    form2_->show();
+    form2_->raise();
+    form2_->activateWindow();
+  };
+  if (w_watku_okien()) {
+    pokaz(programator.dialog);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [pokaz, s = programator.dialog] { pokaz(s); }, Qt::QueuedConnection);
+}
+
+// ---- Work on the worker thread
+
+void TForm1::w_tle(std::function<void()> praca, std::function<void()> potem) {
+  zajety_ = true;
+  potem_ = std::move(potem);
+  zablokuj(true);
+  // One thread at a time owns the port: no polling tick while the worker uses it.
+  TimerPollingu1.wstrzymaj(true);
+  watek_ = std::thread([this, praca = std::move(praca)] {
+    try {
+      praca();
+    } catch (const std::exception& e) {
+      // The general error report, as for an error raised inside a handler.
+      zglos_blad(QString::fromUtf8(e.what()));
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { koniec_pracy(); }, Qt::QueuedConnection);
+  });
+}
+
+void TForm1::koniec_pracy() {
+  // The worker has posted this as its last act: the join returns at once.
+  if (watek_.joinable()) watek_.join();
+  TimerPollingu1.wstrzymaj(false);
+  zajety_ = false;
+  if (potwierdzenie_odlozone_) {
+    potwierdzenie_odlozone_ = false;
+    // The OK action's part in the model, now that the model is ours again. The status
+    // window stays as the operation left it (a message shown after the click stays).
+    if (programator.brak_programatora == 1) programator.tryb_demo = 1;
+    programator.status.widoczny = form3_ != nullptr && form3_->isVisible();
+  }
+  const auto potem = std::move(potem_);
+  potem_ = nullptr;
+  zablokuj(false);
+  pokaz_stan();
+  if (form2_ != nullptr) form2_->pokaz_stan();
+  if (potem) potem();
+  const QStringList bledy = std::move(bledy_w_tle_);
+  bledy_w_tle_.clear();
+  for (const QString& b : bledy) zglos_blad(b);
+  emit praca_zakonczona();
+  if (zamknij_po_) {
+    close();
+    return;
+  }
+  if (tyk_odlozony_) {
+    tyk_odlozony_ = false;
+    Timer1Timer();
+  }
+}
+
+void TForm1::zaczekaj_na_prace() {
+  if (watek_.joinable()) watek_.join();
+}
+
+void TForm1::zablokuj(bool tak) {
+  setEnabled(!tak);
+  if (form2_ != nullptr) form2_->setEnabled(!tak);
 }
 
 void TForm1::komunikat(const QString& tekst) {
@@ -207,27 +314,39 @@ bool TForm1::wykonaj(TFileDialog& d) {
   return !d.FileName.isEmpty();
 }
 
-bool TForm1::przyjmij_nazwe(const QString& nazwa) {
-  const std::string n = nazwa.toStdString();
+bool TForm1::przyjmij_nazwe(TFileDialog& d) {
+  const std::string n = d.FileName.toStdString();
   if (liczba_znakow(n) > kMaksDlugoscNazwy) {
-    komunikat(QStringLiteral("Nazwa pliku ma ponad 255 znaków - wybierz krótszą ścieżkę"));
+    // Kept, the name would come back with every showing of the dialog, and a cancel
+    // would bring this message again. The dialog goes back to the current file, so a
+    // cancel keeps it.
+    d.FileName = q(programator.nazwa_pliku);
+    komunikat(QStringLiteral("Nazwa pliku ma ponad 255 znaków"));
     return false;
   }
   ustaw_nazwe_pliku(n);
+  pokaz_stan();
   return true;
 }
 
 void TForm1::ustaw_nazwe_pliku(const std::string& nazwa) {
   programator.nazwa_pliku = nazwa;
   programator.okno.Label1 = nazwa;
-  Label1.setCaption(q(nazwa));
+}
+
+void TForm1::wybierz_uklad(int indeks) {
+  programator.okno.ComboBox1_index = indeks;
+  if (indeks >= 0 && indeks < kLiczbaUkladow) {
+    programator.okno.ComboBox1_text = kUklady[static_cast<std::size_t>(indeks)].nazwa;
+  }
+  programator.ComboBox1Change(indeks);
 }
 
 // ---- Buttons
 
 void TForm1::przegladaj() {
   wykonaj(OpenDialog1);
-  if (!przyjmij_nazwe(OpenDialog1.FileName)) return;
+  if (!przyjmij_nazwe(OpenDialog1)) return;
   if (programator.nazwa_pliku.empty()) return;
   // Check the file at once, so a bad file shows before anything is armed.
   Strumien obraz;
@@ -239,7 +358,7 @@ void TForm1::przegladaj() {
 bool TForm1::plik_operacji(bool pusty_dialog) {
   if (programator.nazwa_pliku.empty()) {
     if (pusty_dialog) OpenDialog1.FileName.clear();
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1.FileName)) return false;
+    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1)) return false;
   }
   return !programator.nazwa_pliku.empty();
 }
@@ -290,23 +409,19 @@ void TForm1::czytaj_eeprom() {
 void TForm1::odczyt(int kod) {
   SaveDialog1.FileName.clear();
   if (!wykonaj(SaveDialog1)) return;
-  if (!przyjmij_nazwe(SaveDialog1.FileName)) return;
+  if (!przyjmij_nazwe(SaveDialog1)) return;
   uzbroj(kod);
 }
 
 void TForm1::ComboBox1Change() {
-  const int indeks = ComboBox1.currentIndex();
-  programator.okno.ComboBox1_index = indeks;
-  if (indeks >= 0) programator.okno.ComboBox1_text = ComboBox1.itemText(indeks).toStdString();
-  programator.ComboBox1Change(indeks);
+  wybierz_uklad(ComboBox1.currentIndex());
   pokaz_stan();
   dialog_zmieniony();
 }
 
 void TForm1::zaawansowane() {
-  programator.zaawansowane();
-  pokaz_stan();
-  dialog_zmieniony();
+  if (zajety_) return;
+  w_tle([this] { programator.zaawansowane(); });
 }
 
 void TForm1::Button2Click() {
@@ -350,51 +465,55 @@ void TForm1::mouseReleaseEvent(QMouseEvent* e) {
 
 void TForm1::Timer1Timer() {
   Timer1.stop();
-  setEnabled(false);
+  // A dialog sequence holds the port: the tick runs when it ends, as a timer message
+  // waited in the queue behind it.
+  if (zajety_) {
+    tyk_odlozony_ = true;
+    return;
+  }
+  const int kod = operacja;
   // Clicking the status text enables the window before the start-up has run, and a
   // button pressed then replaces the pending start-up. Without the search the port would
   // never open and every operation of the run would fail, so the search comes first.
-  if (!start_wykonany_ && operacja != kStart) start(true);
-  switch (operacja) {
-    case kCzytajFlash:
-    case kCzytajEeprom:
-    case kWeryfikujFlash:
-    case kWeryfikujEeprom:
-    case kProgramujFlash:
-    case kProgramujEeprom:
-      programator.operacja_pamieci(operacja);
-      break;
-    case kStart:
-      start();
-      break;
-    case kWyczysc:
-      programator.okno.ProgressBar2 = 0;
-      programator.okno.Label2.clear();
-      programator.okno.Label3.clear();
-      programator.okno.Label4.clear();
-      break;
-    default:
-      break;
+  const bool przed = !start_wykonany_ && kod != kStart;
+  const bool pamiec = kod >= kCzytajFlash && kod <= kProgramujEeprom;
+  if (kod == kStart || przed || pamiec) {
+    start_wykonany_ = true;
+    const int uklad = ComboBox1.currentIndex();
+    w_tle(
+        [this, kod, przed, pamiec, uklad] {
+          if (przed) start(true, uklad);
+          if (kod == kStart) start();
+          if (pamiec) programator.operacja_pamieci(kod);
+        },
+        [this] { koniec_tyku(); });
+    return;
   }
+  setEnabled(false);
+  if (kod == kWyczysc) {
+    programator.okno.ProgressBar2 = 0;
+    programator.okno.Label2.clear();
+    programator.okno.Label3.clear();
+    programator.okno.Label4.clear();
+  }
+  koniec_tyku();
+}
+
+void TForm1::koniec_tyku() {
   pokaz_stan();
   if (programator.okno.ProgressBar2 != 0) uzbroj(kWyczysc);
   setEnabled(true);
 }
 
-void TForm1::start(bool przed_operacja) {
-  start_wykonany_ = true;
-  const int uklad = ComboBox1.currentIndex();
+void TForm1::start(bool przed_operacja, int uklad) {
   const std::string nazwa = programator.nazwa_pliku;
   programator.sprawdz();
   wczytaj_ustawienia();
   if (przed_operacja) {
-    if (uklad >= 0 && uklad != programator.okno.ComboBox1_index) {
-      ComboBox1.setCurrentIndex(uklad);
-      ComboBox1Change();
-    }
+    if (uklad >= 0 && uklad != programator.okno.ComboBox1_index) wybierz_uklad(uklad);
     if (!nazwa.empty()) ustaw_nazwe_pliku(nazwa);
   }
-  pokaz_stan();
+  okno_zmienione();
   dialog_zmieniony();
 }
 
@@ -416,8 +535,7 @@ void TForm1::wczytaj_ustawienia() {
   }
   const Ustawienia u = czytaj_ustawienia(bajty);
   if (u.urzadzenie < kLiczbaUkladow) {
-    ComboBox1.setCurrentIndex(u.urzadzenie);
-    ComboBox1Change();
+    wybierz_uklad(u.urzadzenie);
   } else {
     // An index no entry has (255 is what a run that kept the default stores) would leave
     // every device value 0, and the next operation would send device code 0. The
@@ -431,6 +549,10 @@ void TForm1::wczytaj_ustawienia() {
 // ---- Closing
 
 void TForm1::zglos_blad(const QString& tekst) {
+  if (!w_watku_okien()) {
+    bledy_w_tle_ << tekst;
+    return;
+  }
   if (raport_bledu) {
     raport_bledu(tekst);
     return;
@@ -454,6 +576,13 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
+  if (zajety_) {
+    // The worker owns the port: the window closes, and the settings are saved, when the
+    // operation has ended.
+    zamknij_po_ = true;
+    e->ignore();
+    return;
+  }
   if (!zamkniete_) {
     zamkniete_ = true;
     Timer1.stop();

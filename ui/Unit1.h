@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "protocol/model.h"
 #include "protocol/programator.h"
@@ -79,8 +80,24 @@ class TForm1 : public QWidget, public Widok {
   void Timer1Timer();
   void komunikat(const QString& tekst);
 
-  // Shows the model: progress, labels, the EEPROM group, the device box.
+  // Shows the model: progress, labels, the EEPROM group, the device box. Window thread,
+  // and not while an operation runs (the worker owns the model then).
   void pokaz_stan();
+  // Shows a snapshot of it (what an operation sends while it runs).
+  void pokaz_stan(const StanOkna& o);
+
+  // ---- Work on the worker thread. The operations and the dialog's sequences run there,
+  // so the message loop keeps running: the windows repaint and answer the desktop, and
+  // the polling of the port is held back until the operation ends.
+  // True from the start of such work until its end has been handled on this thread.
+  bool zajety() const { return zajety_; }
+  // Runs `praca` on the worker thread with the main window and the dialog closed to
+  // input; `potem` runs on this thread once it has ended. Only when not busy.
+  void w_tle(std::function<void()> praca, std::function<void()> potem = {});
+  // The status window was confirmed while an operation ran: demo mode follows at its end.
+  void potwierdzenie_w_trakcie() { potwierdzenie_odlozone_ = true; }
+  // Waits for running work to end (the windows are going away).
+  void zaczekaj_na_prace();
 
   // ---- Test hooks. When set, `wybor_pliku` stands in for the dialog's own loop: it gets
   // the configured dialog and returns the chosen name (empty: cancelled).
@@ -125,6 +142,8 @@ class TForm1 : public QWidget, public Widok {
  signals:
   // The window has closed: the program ends.
   void zamkniete();
+  // Work on the worker thread has ended and the windows take input again.
+  void praca_zakonczona();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -140,6 +159,12 @@ class TForm1 : public QWidget, public Widok {
  private:
   void formCreate();
   void FormClose();
+  bool w_watku_okien() const;
+  void koniec_pracy();
+  void koniec_tyku();
+  // Closes or opens the main window and the dialog to input; the progress bar and the
+  // labels keep their look either way.
+  void zablokuj(bool tak);
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
   void uzbroj(int kod);
   void weryfikacja(int kod);
@@ -150,14 +175,19 @@ class TForm1 : public QWidget, public Widok {
   // Shows the dialog; true when it now holds a name.
   bool wykonaj(TFileDialog& d);
   // Takes the dialog's name as the current file. A name longer than a short text is
-  // refused with a message rather than cut into the name of another file.
-  bool przyjmij_nazwe(const QString& nazwa);
+  // refused with a message rather than cut into the name of another file, and the
+  // dialog forgets it (it holds the current file again).
+  bool przyjmij_nazwe(TFileDialog& d);
+  // The model's part of a new file name (any thread that owns the model).
   void ustaw_nazwe_pliku(const std::string& nazwa);
-  // Start-up: the programmer search, then the settings or the defaults. Run before an
-  // operation (a button replaced the pending start-up), what the operator already chose
-  // (device, file) stays chosen.
-  void start(bool przed_operacja = false);
+  // Selects and applies a device in the model, as ComboBox1Change does.
+  void wybierz_uklad(int indeks);
+  // Start-up, on the worker: the programmer search, then the settings or the defaults.
+  // Run before an operation (a button replaced the pending start-up), what the operator
+  // already chose (device `uklad`, file) stays chosen.
+  void start(bool przed_operacja = false, int uklad = -1);
   void wczytaj_ustawienia();
+  // The general error report; from the worker the text waits for the end of the work.
   void zglos_blad(const QString& tekst);
 
   TForm2* form2_ = nullptr;
@@ -166,6 +196,14 @@ class TForm1 : public QWidget, public Widok {
   bool zamkniete_ = false;
   bool klik_tla_ = false;
   bool start_wykonany_ = false;
+
+  std::thread watek_;
+  std::function<void()> potem_;
+  bool zajety_ = false;
+  bool zamknij_po_ = false;              // a close request came during the work
+  bool tyk_odlozony_ = false;            // Timer1 fired during a dialog sequence
+  bool potwierdzenie_odlozone_ = false;  // the status window was confirmed meanwhile
+  QStringList bledy_w_tle_;              // error reports made on the worker
 };
 
 }  // namespace ostrel

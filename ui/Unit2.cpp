@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/Unit1.h"
+
 namespace ostrel {
 
 namespace {
@@ -69,7 +71,10 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
 }
 
 void TForm2::pokaz_stan() {
-  const StanDialogu& d = programator_.dialog;
+  pokaz_stan(programator_.dialog);
+}
+
+void TForm2::pokaz_stan(const StanDialogu& d) {
   {
     const QSignalBlocker blokada(mode);
     QStringList pozycje;
@@ -119,19 +124,26 @@ void TForm2::kasowanieClick() {
   programator_.dialog.kasowanie = kasowanie.isChecked();
 }
 
+void TForm2::sekwencja(std::function<void()> praca) {
+  if (form1_ == nullptr) {
+    praca();
+    pokaz_stan();
+    return;
+  }
+  if (form1_->zajety()) return;
+  form1_->w_tle(std::move(praca));
+}
+
 void TForm2::Button1Click() {
-  programator_.Button1Click();
-  pokaz_stan();
+  sekwencja([this] { programator_.Button1Click(); });
 }
 
 void TForm2::Button2Click() {
-  programator_.Button2Click();
-  pokaz_stan();
+  sekwencja([this] { programator_.Button2Click(); });
 }
 
 void TForm2::Button3Click() {
-  programator_.Button3Click();
-  pokaz_stan();
+  sekwencja([this] { programator_.Button3Click(); });
 }
 
 // Closing only hides: every value stays for the next showing.

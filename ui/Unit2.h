@@ -6,11 +6,14 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QWidget>
+#include <functional>
 
 #include "protocol/programator.h"
 #include "ui/wyglad.h"
 
 namespace ostrel {
+
+class TForm1;
 
 class TForm2 : public QWidget {
   Q_OBJECT
@@ -20,6 +23,10 @@ class TForm2 : public QWidget {
 
   // Shows the dialog's model: mode list and selection, texts, boxes.
   void pokaz_stan();
+  // Shows a snapshot of it (what a sequence sends while it runs).
+  void pokaz_stan(const StanDialogu& d);
+  // The main window, which runs the sequences on its worker thread.
+  void ustaw_form1(TForm1* f) { form1_ = f; }
 
   // ---- Handlers
   void modeChange();
@@ -60,7 +67,12 @@ class TForm2 : public QWidget {
   TLabel softhard{this, 104, 332, 38, 13, QStringLiteral("softhard")};
 
  private:
+  // Runs a sequence on the worker; with no main window (a dialog on its own) at once.
+  // Dropped while other work runs.
+  void sekwencja(std::function<void()> praca);
+
   Programator& programator_;
+  TForm1* form1_ = nullptr;
 };
 
 }  // namespace ostrel

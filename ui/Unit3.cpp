@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 #include "ui/Unit1.h"
 
@@ -22,6 +23,8 @@ TForm3::TForm3(Programator& programator, TForm1& form1, QWidget* rodzic)
   Label1.setFont(czcionka_statusu());
   Label1.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Label1.setAutoFillBackground(false);
+  // Every message is shown whole: the line wraps and the window grows to hold it.
+  Label1.ustaw_zawijanie(true);
   Button1.setEnabled(false);
   connect(&Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(&Label1, &TLabel::clicked, this, [this] { Button1Click(); });
@@ -36,20 +39,62 @@ TForm3::TForm3(Programator& programator, TForm1& form1, QWidget* rodzic)
 }
 
 void TForm3::pokaz_stan() {
-  const StanStatusu& s = programator_.status;
+  pokaz_stan(programator_.status);
+}
+
+void TForm3::pokaz_stan(const StanStatusu& s) {
   Label1.setCaption(QString::fromStdString(s.Label1));
   Button1.setEnabled(s.Button1);
+  dopasuj_rozmiar();
 }
 
 void TForm3::pokaz() {
-  programator_.status.widoczny = true;
   show();
   raise();
-  // The call comes from inside an operation: draw the text now.
-  repaint();
+}
+
+// The designed client area (376 x 73) holds one line; a longer message makes the window
+// taller, and wider only when the screen has no room for the height.
+void TForm3::dopasuj_rozmiar() {
+  constexpr int kPodTekstem = 73 - 19;  // the button and the margins below the text
+  QRect ekran(0, 0, 1 << 14, 1 << 14);
+  if (const QScreen* e = screen() != nullptr ? screen() : QGuiApplication::primaryScreen())
+    ekran = e->availableGeometry();
+  // The frame's own share of the outer size (title bar, borders), at least as designed.
+  const int ramka_w = std::max(8, frameGeometry().width() - width());
+  const int ramka_h = std::max(27, frameGeometry().height() - height());
+  int szerokosc = std::max(376, width());
+  auto wysokosc = [&] { return std::max(19, Label1.wysokosc_tekstu(szerokosc)) + kPodTekstem; };
+  while (wysokosc() + ramka_h > ekran.height() && szerokosc + ramka_w < ekran.width())
+    szerokosc = std::min(ekran.width() - ramka_w, szerokosc + 100);
+  const int h = std::min(wysokosc(), ekran.height() - ramka_h);
+  if (szerokosc != width() || h != height()) resize(szerokosc, h);
+  rozloz();
+  // Grown past the screen's edge: moved back onto it.
+  QRect r = frameGeometry();
+  if (r.right() > ekran.right()) r.moveRight(ekran.right());
+  if (r.bottom() > ekran.bottom()) r.moveBottom(ekran.bottom());
+  if (r.left() < ekran.left()) r.moveLeft(ekran.left());
+  if (r.top() < ekran.top()) r.moveTop(ekran.top());
+  if (r.topLeft() != frameGeometry().topLeft()) move(r.topLeft());
+}
+
+void TForm3::rozloz() {
+  // The message line is attached to the top edge over the whole width; the button keeps
+  // its place under it, centred as designed.
+  const int h = std::max(19, Label1.wysokosc_tekstu(width()));
+  Label1.setGeometry(0, 0, width(), h);
+  Button1.move(144 + (width() - 376) / 2, h + 13);
 }
 
 void TForm3::Button1Click() {
+  hide();
+  // An operation owns the model: its demo-mode part follows when the operation ends,
+  // and the main window stays closed to input until then.
+  if (form1_.zajety()) {
+    form1_.potwierdzenie_w_trakcie();
+    return;
+  }
   programator_.potwierdz_status();
   form1_.setEnabled(true);
   programator_.status.widoczny = false;
@@ -62,8 +107,7 @@ void TForm3::closeEvent(QCloseEvent* e) {
 }
 
 void TForm3::resizeEvent(QResizeEvent* e) {
-  // The message line is attached to the top edge over the whole width.
-  Label1.setGeometry(0, 0, width(), Label1.height());
+  rozloz();
   QWidget::resizeEvent(e);
 }
 

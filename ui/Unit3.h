@@ -17,8 +17,10 @@ class TForm3 : public QWidget {
  public:
   TForm3(Programator& programator, TForm1& form1, QWidget* rodzic = nullptr);
 
-  // Shows the model's message and the OK button's state.
+  // Shows the model's message and the OK button's state; the window grows to show the
+  // whole message.
   void pokaz_stan();
+  void pokaz_stan(const StanStatusu& s);
   // Shows the window (not modal) on top of the others.
   void pokaz();
 
@@ -36,6 +38,11 @@ class TForm3 : public QWidget {
   void resizeEvent(QResizeEvent* e) override;
 
  private:
+  // Lays out the message (wrapped to the width) and the button below it.
+  void rozloz();
+  // The size that shows the whole message, within the screen.
+  void dopasuj_rozmiar();
+
   Programator& programator_;
   TForm1& form1_;
 };

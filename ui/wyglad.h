@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
+#include <QTranslator>
+#include <memory>
 
 namespace ostrel {
 
@@ -18,6 +20,14 @@ inline constexpr const char* kCzcionkaSerif = "Liberation Serif";
 // The classic look the windows were drawn for (group box titles on the frame line,
 // raised buttons), the same on every desktop whatever its theme.
 void ustaw_wyglad(QApplication& app);
+
+// Qt's own texts (file dialogs, standard buttons) in Polish, like every other text the
+// operator sees. The translator returned must live as long as the application.
+std::unique_ptr<QTranslator> ustaw_jezyk(QApplication& app);
+
+// The widget keeps its colours when disabled: a window closed to input during an
+// operation still shows its progress at full contrast.
+void zachowaj_kolory(QWidget& w);
 
 // The windows' default font: "MS Sans Serif" 8 pt, 11 pixels high.
 QFont czcionka_okna();
@@ -34,6 +44,11 @@ class TLabel : public QLabel {
   void setCaption(const QString& tekst);
   QString caption() const { return text(); }
   bool autoSize() const { return autosize_; }
+  // Word wrap: lines break between words, and inside a word (a long path) only when the
+  // word is wider than the line.
+  void ustaw_zawijanie(bool tak);
+  // The height the whole text takes at this width.
+  int wysokosc_tekstu(int szerokosc) const;
 
  signals:
   void clicked();
@@ -43,10 +58,13 @@ class TLabel : public QLabel {
   void mouseReleaseEvent(QMouseEvent* e) override;
   // A new font (the window's, applied after the label was made) changes the text's size.
   void changeEvent(QEvent* e) override;
+  // A label shows, it takes no input: drawn alike whether its window is enabled or not.
+  void paintEvent(QPaintEvent* e) override;
 
  private:
   void dopasuj();
   bool autosize_;
+  bool zawijanie_ = false;
   int wysokosc_;
   bool wcisniety_ = false;
 };

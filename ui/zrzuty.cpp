@@ -36,17 +36,22 @@ ZrzutyOkien::ZrzutyOkien(TForm1& f1, TForm2& f2, TForm3& f3, TForm4& f4, QString
 }
 
 void ZrzutyOkien::sprawdz() {
-  // The start-up operation has run when the main window is enabled with nothing armed.
-  if (!f1_.isEnabled() || f1_.Timer1.isActive()) return;
+  // Each step waits for the work before it: the start-up operation has run when the
+  // main window is enabled with nothing armed; the dialog's read runs on the worker.
+  if (!f1_.isEnabled() || f1_.Timer1.isActive() || f1_.zajety()) return;
+  if (krok_ == 0) {
+    ok_ = zapisz(f3_, katalog_, "status.png");
+    f3_.Button1Click();
+    ok_ = zapisz(f1_, katalog_, "glowne.png") && ok_;
+    f1_.zaawansowane();
+    krok_ = 1;
+    return;
+  }
   czekanie_.stop();
-  bool ok = zapisz(f3_, katalog_, "status.png");
-  f3_.Button1Click();
-  ok = zapisz(f1_, katalog_, "glowne.png") && ok;
-  f1_.zaawansowane();
-  ok = zapisz(f2_, katalog_, "zaawansowane.png") && ok;
+  ok_ = zapisz(f2_, katalog_, "zaawansowane.png") && ok_;
   f1_.Button2Click();
-  ok = zapisz(f4_, katalog_, "o_programie.png") && ok;
-  wynik_ = ok ? 0 : 1;
+  ok_ = zapisz(f4_, katalog_, "o_programie.png") && ok_;
+  wynik_ = ok_ ? 0 : 1;
   f1_.close();
 }
 

@@ -1,7 +1,6 @@
 // The whole program in process against ostrel-sim linked as COM1: start-up, program,
 // verify and read flash and EEPROM through the buttons and the scheduler's real timer,
 // the advanced dialog, and what reached the simulator's memory and wire.
-#include <map>
 #include <optional>
 
 #include "hex/intel_hex.h"
@@ -9,21 +8,6 @@
 
 namespace ostrel::test {
 namespace {
-
-// The host's commands in the wire log, each with its argument bytes skipped.
-std::map<char, int> policz_polecenia(const Bajty& od_hosta) {
-  // Argument counts of the commands that take any.
-  const std::map<std::uint8_t, int> argumenty = {{'A', 2}, {'C', 1}, {'D', 1}, {'T', 1},
-                                                 {'c', 1}, {'f', 1}, {'l', 1}};
-  std::map<char, int> liczby;
-  for (std::size_t i = 0; i < od_hosta.size(); ++i) {
-    const std::uint8_t b = od_hosta[i];
-    ++liczby[static_cast<char>(b)];
-    const auto a = argumenty.find(b);
-    if (a != argumenty.end()) i += static_cast<std::size_t>(a->second);
-  }
-  return liczby;
-}
 
 Bajty obraz_pliku(const std::string& sciezka) {
   Strumien obraz;
@@ -63,6 +47,7 @@ class Calosc : public ::testing::Test {
     QObject::connect(&o->Form1.Timer1, &QTimer::timeout, [this] { ++tyki; });
     // The real start-up: 2000 ms, then the search.
     ASSERT_TRUE(czekaj_az([&] { return tyki == 1; }));
+    czekaj_na_prace(*o);
     ASSERT_EQ(o->Form3.Label1.text(), QStringLiteral("Znaleziono programator na com1"));
     ASSERT_TRUE(o->Form1.isEnabled());
     o->Form3.Button1.click();
@@ -79,6 +64,7 @@ class Calosc : public ::testing::Test {
     b.click();
     ASSERT_TRUE(o->Form1.Timer1.isActive()) << "the button armed nothing";
     ASSERT_TRUE(czekaj_az([&] { return tyki > przed; }, 120000));
+    czekaj_na_prace(*o);
     ASSERT_TRUE(o->Form1.isEnabled());
   }
 
@@ -150,6 +136,7 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
 
   // The advanced dialog: the full read, then read, write and erase.
   o->Form1.Button9.click();
+  czekaj_na_prace(*o);
   EXPECT_TRUE(o->Form2.isVisible());
   EXPECT_EQ(o->Form2.Label6.text(), QString::fromStdString(tekst_sygnatury(p.sygnatura)));
   EXPECT_NE(o->Form2.Label6.text(), QStringLiteral("Sygnatura"));
@@ -157,10 +144,13 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_EQ(o->Form2.softhard.text(), QStringLiteral("Soft. 1.2 Hard. 1.0"));
   EXPECT_FALSE(o->Form2.CheckBox1.isEnabled());
   o->Form2.Button1.click();
+  czekaj_na_prace(*o);
   o->Form2.mode.setCurrentIndex(1);
   o->Form2.modeChange();
   o->Form2.Button2.click();
+  czekaj_na_prace(*o);
   o->Form2.Button3.click();
+  czekaj_na_prace(*o);
   o->Form2.Button4.click();
   EXPECT_FALSE(o->Form2.isVisible());
 

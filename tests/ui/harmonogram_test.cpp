@@ -43,6 +43,7 @@ TEST_F(Harmonogram, LastButtonWithinTheDelayWins) {
   EXPECT_EQ(o.Form1.Label2.text(), QStringLiteral("Kasowanie"));
   EXPECT_EQ(o.Form1.Label3.text(), QStringLiteral("Programowanie"));
   ASSERT_TRUE(czekaj_az([&] { return !tyki.empty(); }));
+  czekaj_na_prace(o);
   czekaj_ms(300);
   ASSERT_EQ(tyki.size(), 1u);
   EXPECT_EQ(tyki[0].kod, TForm1::kProgramujFlash);
@@ -70,6 +71,7 @@ TEST_F(Harmonogram, OperationSevenClearsTheBarAndLabelsTwoSecondsLater) {
   o.Form1.programator.okno.ProgressBar2 = 100;
   o.Form1.pokaz_stan();
   ASSERT_TRUE(czekaj_az([&] { return tyki.size() == 1; }));
+  czekaj_na_prace(o);
   EXPECT_TRUE(o.Form1.Timer1.isActive());
   EXPECT_EQ(o.Form1.operacja, TForm1::kWyczysc);
   EXPECT_EQ(o.Form1.ProgressBar2.value(), 100);
@@ -87,7 +89,7 @@ TEST_F(Harmonogram, BackgroundClickZeroesTheBarButOperationSevenStillClearsLabel
   o.Form1.programator.okno.ProgressBar2 = 2;
   o.Form1.programator.okno.Label2 = "17";
   o.Form1.pokaz_stan();
-  o.Form1.Timer1Timer();  // an operation ends with the bar above 0
+  tyknij(o);  // an operation ends with the bar above 0
   ASSERT_EQ(o.Form1.operacja, TForm1::kWyczysc);
   // A click on a label is not a click on the window.
   kliknij(o.Form1, o.Form1.Label3.geometry().center());
@@ -116,6 +118,7 @@ TEST_F(HarmonogramBezDemo, FailedConversionArmsNothingWhenTheBarIsZero) {
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(zly); };
   o.Form1.Button3.click();
   ASSERT_TRUE(czekaj_az([&] { return o.Form3.isVisible(); }));
+  czekaj_na_prace(o);
   Strumien obraz;
   std::string tekst;
   ASSERT_NE(wczytaj_hex(zly, obraz, tekst), Wynik::ok);
@@ -188,6 +191,21 @@ TEST_F(HarmonogramBezDemo, OverlongNameIsRefusedNotCut) {
   o.Form1.Button5.click();
   EXPECT_EQ(o.Form1.programator.nazwa_pliku, granica);
   EXPECT_TRUE(o.Form1.Timer1.isActive());
+  o.Form1.Timer1.stop();
+
+  // Browsing to the long name: refused, and forgotten by the dialog, so a cancel later
+  // neither repeats the message nor loses the current file.
+  o.Form3.Button1.click();
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(dluga); };
+  o.Form1.Button1.click();
+  EXPECT_TRUE(o.Form3.isVisible());
+  EXPECT_EQ(o.Form1.OpenDialog1.FileName.toStdString(), granica);
+  o.Form3.Button1.click();
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString(); };
+  o.Form1.Button1.click();
+  // (The file itself is not there: that is the message now, not the name's.)
+  EXPECT_FALSE(o.Form3.Label1.text().contains(QStringLiteral("255")));
+  EXPECT_EQ(o.Form1.programator.nazwa_pliku, granica);
 }
 
 TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
@@ -205,7 +223,7 @@ TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(plik); };
   o.Form1.Button4.click();
   ASSERT_EQ(o.Form1.operacja, TForm1::kWeryfikujFlash);
-  o.Form1.Timer1Timer();
+  tyknij(o);
   // The search ran (and found nothing here), the settings came back, and the operator's
   // own choices stayed.
   EXPECT_EQ(o.Form1.programator.brak_programatora, 1);
@@ -217,7 +235,7 @@ TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
   EXPECT_TRUE(o.Form1.isEnabled());
   // The start-up does not run a second time.
   o.Form1.Button4.click();
-  o.Form1.Timer1Timer();
+  tyknij(o);
   EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), 11);
 }
 

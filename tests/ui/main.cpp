@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   poprzedni = qInstallMessageHandler(filtr_komunikatow);
   ostrel::ustaw_wyglad(app);
+  const auto tlumacz = ostrel::ustaw_jezyk(app);
   app.setQuitOnLastWindowClosed(false);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

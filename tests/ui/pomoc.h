@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -108,10 +109,37 @@ inline void kliknij(QWidget& w, QPoint punkt) {
   QApplication::sendEvent(&w, &puszczenie);
 }
 
+// Waits, in the event loop, for the work on the worker thread to end.
+inline void czekaj_na_prace(Okna& o) {
+  ASSERT_TRUE(czekaj_az([&] { return !o.Form1.zajety(); }, 120000)) << "the work never ended";
+}
+
+// The scheduler's tick at once instead of 2000 ms later, and the operation it starts
+// waited for.
+inline void tyknij(Okna& o) {
+  o.Form1.Timer1Timer();
+  czekaj_na_prace(o);
+}
+
 // The start-up operation, run at once instead of 2000 ms later.
 inline void uruchom_start(Okna& o) {
   ASSERT_EQ(o.Form1.operacja, TForm1::kStart);
-  o.Form1.Timer1Timer();
+  tyknij(o);
+}
+
+// The host's commands in the wire log, each with its argument bytes skipped.
+inline std::map<char, int> policz_polecenia(const Bajty& od_hosta) {
+  // Argument counts of the commands that take any.
+  const std::map<std::uint8_t, int> argumenty = {{'A', 2}, {'C', 1}, {'D', 1}, {'T', 1},
+                                                 {'c', 1}, {'f', 1}, {'l', 1}};
+  std::map<char, int> liczby;
+  for (std::size_t i = 0; i < od_hosta.size(); ++i) {
+    const std::uint8_t b = od_hosta[i];
+    ++liczby[static_cast<char>(b)];
+    const auto a = argumenty.find(b);
+    if (a != argumenty.end()) i += static_cast<std::size_t>(a->second);
+  }
+  return liczby;
 }
 
 // A HEX file of `n` bytes counting up from 0, written where asked.

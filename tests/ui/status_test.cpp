@@ -73,11 +73,13 @@ TEST_F(Status, DemoModeRunsNoOperationButKeepsTheFileChoice) {
   EXPECT_EQ(o.Form1.programator.nazwa_pliku, plik);
   EXPECT_EQ(o.Form1.Label1.text(), QString::fromStdString(plik));
   ASSERT_TRUE(czekaj_az([&] { return !o.Form1.Timer1.isActive(); }));
+  czekaj_na_prace(o);
   EXPECT_FALSE(std::filesystem::exists(plik)) << "a read in demo mode writes no file";
   EXPECT_EQ(o.Form1.ProgressBar2.value(), 0);
   EXPECT_FALSE(o.Form3.isVisible());
   // The advanced dialog still opens, untouched by any exchange.
   o.Form1.Button9.click();
+  czekaj_na_prace(o);
   EXPECT_TRUE(o.Form2.isVisible());
   EXPECT_EQ(o.Form2.Label6.text(), QStringLiteral("Sygnatura"));
 }
