@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/wzor_hex.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -168,33 +170,6 @@ Drut czytaj_drut(const std::string& plik) {
   return d;
 }
 
-// Intel HEX of `n` bytes of a fixed pattern from address 0.
-std::string hex(std::size_t n) {
-  static constexpr char kCyfry[] = "0123456789ABCDEF";
-  std::string s;
-  auto bajt = [&](unsigned b) {
-    s += kCyfry[(b >> 4) & 15];
-    s += kCyfry[b & 15];
-  };
-  for (std::size_t p = 0; p < n; p += 16) {
-    const unsigned k = static_cast<unsigned>(std::min<std::size_t>(16, n - p));
-    unsigned suma = k + static_cast<unsigned>((p >> 8) & 0xFF) + static_cast<unsigned>(p & 0xFF);
-    s += ':';
-    bajt(k);
-    bajt(static_cast<unsigned>((p >> 8) & 0xFF));
-    bajt(static_cast<unsigned>(p & 0xFF));
-    bajt(0);
-    for (unsigned i = 0; i < k; ++i) {
-      const unsigned v = static_cast<unsigned>(((p + i) * 37 + (p + i) / 256) & 0xFF);
-      bajt(v);
-      suma += v;
-    }
-    bajt((0x100 - (suma & 0xFF)) & 0xFF);
-    s += "\r\n";
-  }
-  return s + ":00000001FF\r\n";
-}
-
 // The rig's own floor: the EEPROM program + verify conversation of ostrel-cli, sent by the
 // plainest client there is (write, poll, read). Whatever this loses against the wire limit
 // is the pseudo-terminal's and the simulator's turnaround, not the program's.
@@ -300,7 +275,7 @@ int main(int argc, char** argv) {
       ::setenv("XDG_CONFIG_HOME", konf.c_str(), 1);
       const std::string log = tmp / "wire.log";
       const std::string plik = tmp / "dane.hex";
-      if (p.bajty > 0) std::ofstream(plik, std::ios::binary) << hex(p.bajty);
+      if (p.bajty > 0) std::ofstream(plik, std::ios::binary) << ostrel::bench::hex_wzoru(p.bajty);
       auto s = uruchom_symulator({sim, "--device", p.uklad, "--com", "1", "--baud", "19200",
                                   "--latency", lat, "--log", log});
       if (!s) {
@@ -331,7 +306,7 @@ int main(int argc, char** argv) {
     // The same AT90S8515 flash program + verify by avrdude's avr910 driver.
     const std::string log = tmp / "wire.log";
     const std::string plik = tmp / "dane.hex";
-    std::ofstream(plik, std::ios::binary) << hex(8192);
+    std::ofstream(plik, std::ios::binary) << ostrel::bench::hex_wzoru(8192);
     auto s = uruchom_symulator(
         {sim, "--device", "AT90S8515", "--baud", "19200", "--latency", lat, "--log", log});
     if (!s) return 1;

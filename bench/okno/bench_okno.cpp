@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "bench/wzor_hex.h"
 #include "common/symulator.h"
 #include "ui/Okna.h"
 #include "ui/wyglad.h"
@@ -85,32 +86,6 @@ Drut czytaj_drut(const std::string& plik) {
   // A logged character has finished arriving; the first one started a character earlier.
   if (!czasy.empty()) d.czas_s = (czasy.back() - czasy.front()) / 1000.0 + kBitowNaZnak / kBaud;
   return d;
-}
-
-std::string hex(std::size_t n) {
-  static constexpr char kCyfry[] = "0123456789ABCDEF";
-  std::string s;
-  auto bajt = [&](unsigned b) {
-    s += kCyfry[(b >> 4) & 15];
-    s += kCyfry[b & 15];
-  };
-  for (std::size_t p = 0; p < n; p += 16) {
-    const unsigned k = static_cast<unsigned>(std::min<std::size_t>(16, n - p));
-    unsigned suma = k + static_cast<unsigned>((p >> 8) & 0xFF) + static_cast<unsigned>(p & 0xFF);
-    s += ':';
-    bajt(k);
-    bajt(static_cast<unsigned>((p >> 8) & 0xFF));
-    bajt(static_cast<unsigned>(p & 0xFF));
-    bajt(0);
-    for (unsigned i = 0; i < k; ++i) {
-      const unsigned v = static_cast<unsigned>(((p + i) * 37 + (p + i) / 256) & 0xFF);
-      bajt(v);
-      suma += v;
-    }
-    bajt((0x100 - (suma & 0xFF)) & 0xFF);
-    s += "\r\n";
-  }
-  return s + ":00000001FF\r\n";
 }
 
 double cpu_s(int kto) {
@@ -276,7 +251,7 @@ int main(int argc, char** argv) {
   if (::mkdtemp(wzor) == nullptr) return 1;
   const fs::path tmp = wzor;
   const std::string plik = tmp / "dane.hex";
-  std::ofstream(plik, std::ios::binary) << hex(bajty);
+  std::ofstream(plik, std::ios::binary) << ostrel::bench::hex_wzoru(bajty);
 
   std::printf("AT89C2051 flash %zu B program + verify at 19200 baud, platform %s\n", bajty,
               qgetenv("QT_QPA_PLATFORM").constData());
