@@ -63,9 +63,6 @@ constexpr const char* kUzycie =
     "Kod wyjścia: 0 sukces, 1 błąd weryfikacji lub pliku HEX, 2 błąd pliku lub wywołania,\n"
     "3 programator nie odpowiada.\n";
 
-// The AT89C parts and the AT89S53: the programmer's 'F' answer tells nothing of them.
-constexpr std::uint8_t kKodBezOdczytu = 12;
-
 int blad_uzycia(const std::string& tekst) {
   std::fprintf(stderr, "ostrel-cli: %s\n(ostrel-cli --help opisuje wywołanie)\n", tekst.c_str());
   return 2;
@@ -160,7 +157,7 @@ void wypisz_informacje(const Programator& p) {
   const bool wybrany = d.mode_index >= 0 && d.mode_index < static_cast<int>(d.mode_items.size());
   // The 'F' answer of code 12 is not decoded: the mode and byte the program holds are
   // its own choice, never the chip's state, and must not read as if they were.
-  if (p.kod_ukladu == kKodBezOdczytu) {
+  if (p.kod_ukladu == kKodBezOdczytuBlokad) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
     if (!wybrany || !p.bity_lock_ustawiony) {
       std::printf("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n");
@@ -344,14 +341,8 @@ int programator(int argc, char** argv) {
     p.domyslne();
   } else {
     indeks = znajdz_uklad(uklad);
-    if (indeks < 0) {
-      std::string znane;
-      for (const Uklad& u : kUklady) {
-        if (!znane.empty()) znane += ", ";
-        znane += nazwa_krotka(u);
-      }
-      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + znane);
-    }
+    if (indeks < 0)
+      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + nazwy_ukladow());
     p.ComboBox1Change(indeks);
   }
   const Uklad& wybrany = kUklady[static_cast<std::size_t>(indeks)];

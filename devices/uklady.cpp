@@ -49,6 +49,15 @@ std::string nazwa_krotka(const Uklad& u) {
   return std::string(rdzen(u.nazwa));
 }
 
+std::string nazwy_ukladow() {
+  std::string nazwy;
+  for (const Uklad& u : kUklady) {
+    if (!nazwy.empty()) nazwy += ", ";
+    nazwy += nazwa_krotka(u);
+  }
+  return nazwy;
+}
+
 bool ma_bezpiecznik(const Uklad& u, int ktory) {
   const std::string_view podpis = ktory == 1 ? u.checkbox1 : u.checkbox2;
   return podpis.find_first_not_of(' ') != std::string_view::npos;

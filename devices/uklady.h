@@ -33,6 +33,10 @@ extern const std::array<Uklad, kLiczbaUkladow> kUklady;
 // The start-up default (AT89C2051) when no settings restore a device.
 inline constexpr int kUkladDomyslny = 4;
 
+// Device code of the AT89C parts and the AT89S53: the programmer's 'F' answer says
+// nothing of their lock and fuse bits, so it is not decoded.
+inline constexpr std::uint8_t kKodBezOdczytuBlokad = 12;
+
 // The name a front end takes and offers for a row: its item text without the leading
 // full stop and the " /NN" suffix ("AT90S2313", "AT90S8515").
 std::string nazwa_krotka(const Uklad& u);
@@ -40,6 +44,9 @@ std::string nazwa_krotka(const Uklad& u);
 // Whether fuse box `ktory` (1 or 2) of the row stands for a fuse of the part: its
 // caption is neither empty nor blank. The other boxes change nothing on the chip.
 bool ma_bezpiecznik(const Uklad& u, int ktory);
+
+// Every row's short name, joined with ", ": what a front end offers for an unknown name.
+std::string nazwy_ukladow();
 
 // Finds a row by its item text, matched without case, without a leading full stop and
 // without a trailing " /NN" suffix ("at90s8515", ".AT90S2313", "AT90S8515 /35" all match).

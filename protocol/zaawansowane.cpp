@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::uint8_t kF = 'F', kL = 'L', kP = 'P', kS = 'S', kV = 'V';
 constexpr std::uint8_t ke = 'e', kf = 'f', kl = 'l', kp = 'p', ks = 's', kv = 'v';
-constexpr std::uint8_t kKod8051 = 12;    // the AT89C parts and the AT89S53: no decode
 constexpr std::uint8_t kKodS8252 = 134;  // AT89S8252: three lock bits, SPIEN in bit 0
 
 struct TrybBlokady {
@@ -174,7 +173,7 @@ void Programator::modeChange() {
 }
 
 void Programator::CheckBox1Click() {
-  if (kod_ukladu == kKod8051) {
+  if (kod_ukladu == kKodBezOdczytuBlokad) {
     bity_lock = 255;
     bity_lock_ustawiony = true;
     bity_fuse = 255;
@@ -186,7 +185,7 @@ void Programator::CheckBox1Click() {
 }
 
 void Programator::CheckBox2Click() {
-  if (kod_ukladu == kKod8051) {
+  if (kod_ukladu == kKodBezOdczytuBlokad) {
     bity_lock = 255;
     bity_lock_ustawiony = true;
     bity_fuse = 255;
@@ -214,7 +213,7 @@ void Programator::ustaw_CheckBox2(bool zaznaczone) {
 // ---- The 'F' answer
 
 void Programator::dekoduj_F(std::uint8_t f, bool odczyt_przyciskiem) {
-  if (kod_ukladu == kKod8051) {
+  if (kod_ukladu == kKodBezOdczytuBlokad) {
     bity_fuse = 255;
     if (odczyt_przyciskiem) bity_lock = 255;
     return;
@@ -308,7 +307,7 @@ Wynik Programator::zaawansowane() {
         dialog.target = kTrybPAR16;
         dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = true;
       }
-      if (m == 'S' && kod_ukladu == kKod8051) {
+      if (m == 'S' && kod_ukladu == kKodBezOdczytuBlokad) {
         dialog.target = "Tryb PAR8";
         dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
       }

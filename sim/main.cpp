@@ -79,14 +79,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   const int indeks = znajdz_uklad(opcje.uklad);
-  if (indeks < 0) {
-    std::string znane;
-    for (const Uklad& u : kUklady) {
-      if (!znane.empty()) znane += ", ";
-      znane += nazwa_krotka(u);
-    }
-    return blad("unknown device " + opcje.uklad + "; known: " + znane);
-  }
+  if (indeks < 0) return blad("unknown device " + opcje.uklad + "; known: " + nazwy_ukladow());
   const Uklad& uklad = kUklady[static_cast<std::size_t>(indeks)];
   Automat automat(uklad, opcje.programator);
   if (!opcje.plik_flash.empty() &&
