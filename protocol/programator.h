@@ -85,6 +85,10 @@ class Programator {
   std::uint8_t pojedyncza_proba(std::uint8_t domyslny);
   // The command byte and its arguments, in order, nothing awaited.
   void wyslij(std::uint8_t b);
+  // 'T' with `kod_ukladu`, awaited. Sent right before the first 'P' of every operation:
+  // a programmer may hold another code from power-up or from another program, and its
+  // 'P' enters programming mode by the code in force.
+  void wybierz_uklad();
 
   // ---- Search
   bool testuj_port(int n);

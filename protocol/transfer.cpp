@@ -22,6 +22,13 @@ void wyslij_adres(Programator& p, std::uint32_t adres) {
   p.wyslij_i_czekaj(static_cast<std::uint8_t>(adres & 0xFF));
 }
 
+// Before a run of paired 'R', or of 'd' or 'D': many programmers keep one address
+// register for flash and EEPROM that 'P' does not reset, so the start is said, not
+// assumed.
+void adres_od_zera(Programator& p) {
+  wyslij_adres(p, 0);
+}
+
 std::uint8_t bajt_lub_ff(Strumien& obraz) {
   std::uint8_t b = kBrakujacyBajt;
   obraz.czytaj_bajt(b);
@@ -51,6 +58,11 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
   return Wynik::ok;
 }
 
+void Programator::wybierz_uklad() {
+  wyslij(kT);
+  wyslij_i_czekaj(kod_ukladu);
+}
+
 std::size_t Programator::pojemnosc(bool flash) const {
   // Under paired addressing the flash size counts words of two bytes.
   if (flash) return std::size_t{rozmiar_flash} * (adresowanie_bajtowe != 0 ? 1 : 2);
@@ -71,6 +83,7 @@ void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
   obraz.ustaw_pozycje(0);
   const std::size_t rozmiar = obraz.rozmiar();
   std::uint32_t licznik = 0;
+  if (!flash && rozmiar > 0) adres_od_zera(*this);
   while (obraz.pozycja() < rozmiar) {
     if (!flash) {
       const std::uint8_t b = bajt_lub_ff(obraz);
@@ -102,6 +115,7 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
   bool roznica = false;
   std::uint32_t licznik = 0;
   wyslij_i_czekaj(kP);
+  if ((!flash || !bajtowo) && rozmiar > 0) adres_od_zera(*this);
   while (obraz.pozycja() < rozmiar && !roznica) {
     if (!flash) {
       ++licznik;
@@ -135,7 +149,10 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
 
 void Programator::czytaj(Strumien& obraz, bool flash, bool bajtowo) {
   obraz.ustaw_pozycje(0);
+  wybierz_uklad();
   wyslij_i_czekaj(kP);
+  const std::uint32_t jednostki = flash ? rozmiar_flash : rozmiar_eeprom;
+  if ((!flash || !bajtowo) && jednostki > 0) adres_od_zera(*this);
   if (flash && bajtowo) {
     const std::uint32_t n = rozmiar_flash;
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -209,19 +226,12 @@ Wynik Programator::przebieg_pamieci(int kod) {
   }
 
   oproznij_wejscie();
-  if (kod == 4) {
-    wyslij(kT);
-    wyslij_i_czekaj(kod_ukladu);
+  wybierz_uklad();
+  wyslij_i_czekaj(kP);
+  if (kod == 4 && dialog.kasowanie) {
+    wyslij_i_czekaj(ke);
+    wyslij_i_czekaj(kL);
     wyslij_i_czekaj(kP);
-    if (dialog.kasowanie) {
-      wyslij_i_czekaj(ke);
-      wyslij_i_czekaj(kL);
-      wyslij_i_czekaj(kP);
-    }
-  } else {
-    wyslij_i_czekaj(kP);
-    wyslij(kT);
-    wyslij_i_czekaj(kod_ukladu);
   }
   if (kod == 4 || kod == 5) {
     programuj(obraz, flash, bajtowo);

@@ -284,6 +284,7 @@ Wynik Programator::zaawansowane() {
       oproznij_wejscie();
       wyslij(kV);
       oproznij_wejscie();
+      wybierz_uklad();
       wyslij_i_czekaj(kP);
       czytaj_sygnature();
       wyslij(kF);
@@ -329,6 +330,7 @@ Wynik Programator::Button1Click() {
   bity_fuse = 255;
   try {
     oproznij_wejscie();
+    wybierz_uklad();
     wyslij_i_czekaj(kP);
     czytaj_sygnature();
     wyslij(kF);
@@ -350,6 +352,7 @@ Wynik Programator::Button2Click() {
     modeChange();
   }
   try {
+    wybierz_uklad();
     wyslij_i_czekaj(kP);
     wyslij(kl);
     wyslij_i_czekaj(bity_lock);
@@ -367,6 +370,7 @@ Wynik Programator::Button2Click() {
 Wynik Programator::Button3Click() {
   if (tryb_demo == 1) return Wynik::demo;
   try {
+    wybierz_uklad();
     wyslij_i_czekaj(kP);
     wyslij_i_czekaj(ke);
     wyslij(kL);

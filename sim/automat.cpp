@@ -62,6 +62,10 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
       sygnatura_{0xFF, 0xFF, 0xFF},
       flash_(uklad.bajty_flash(), 0xFF),
       eeprom_(uklad.rozmiar_eeprom, 0xFF) {
+  if (ustawienia_.oprogramowanie == Oprogramowanie::avr910) {
+    adres_ = ustawienia_.adres_startowy;
+    kod_ = ustawienia_.kod_startowy;
+  }
   const int moj = znajdz_uklad(uklad.nazwa);
   for (const Sygnatura& s : kSygnatury) {
     if (znajdz_uklad(s.uklad) == moj) std::memcpy(sygnatura_, s.bajty, 3);
@@ -173,7 +177,83 @@ std::uint8_t Automat::uniwersalne() {
   }
 }
 
+// The AVR910 family's firmware: one 16-bit address register for flash and EEPROM, set
+// by 'A' and advanced by the memory commands, never by 'P'; the device code only from
+// 'T'. While the code in force is not the chip's, the chip stays out of programming
+// mode: memory commands change nothing, reads bring 0xFF, and the answers take the
+// shape of the code in force (a word per 'R' below 0x80, a byte from 0x80 on).
+bool Automat::wykonaj_avr910(Odpowiedz& odp) {
+  auto& out = odp.bajty;
+  const bool wlasciwy = kod_ == uklad_.kod_ukladu;
+  const bool bajtowe = wlasciwy ? uklad_.adresowanie_bajtowe != 0 : kod_ >= 0x80;
+  const std::uint8_t arg = argumenty_[0];
+  const std::size_t a = adres_;
+  auto dalej = [this] { adres_ = (adres_ + 1) & 0xFFFF; };
+  switch (polecenie_) {
+    case 'T':
+      kod_ = arg;
+      break;
+    case 'P':
+      odp.zajetosc_ms = kZajetoscP;
+      break;
+    case 'A':
+      adres_ = static_cast<std::uint32_t>(argumenty_[0]) << 8 | argumenty_[1];
+      break;
+    case 'c':
+      if (wlasciwy) zapisz_flash(bajtowe ? a : 2 * a, arg);
+      if (bajtowe) dalej();
+      odp.zapis_pamieci = true;
+      odp.zajetosc_ms = kZajetoscZapisu;
+      break;
+    case 'C':
+      if (wlasciwy && !bajtowe) zapisz_flash(2 * a + 1, arg);
+      dalej();
+      odp.zapis_pamieci = true;
+      odp.zajetosc_ms = kZajetoscZapisu;
+      break;
+    case 'R':
+      if (bajtowe) {
+        out.push_back(wlasciwy ? czytaj_flash(a) : 0xFF);
+      } else {
+        out.push_back(wlasciwy ? czytaj_flash(2 * a + 1) : 0xFF);
+        out.push_back(wlasciwy ? czytaj_flash(2 * a) : 0xFF);
+      }
+      dalej();
+      return true;
+    case 'd':
+      out.push_back(wlasciwy && !eeprom_.empty() ? eeprom_[a % eeprom_.size()] : 0xFF);
+      dalej();
+      return true;
+    case 'D':
+      if (wlasciwy && !eeprom_.empty()) eeprom_[a % eeprom_.size()] = arg;
+      dalej();
+      odp.zapis_pamieci = true;
+      odp.zajetosc_ms = kZajetoscZapisu;
+      break;
+    case 's':
+    case 'F':
+    case 'e':
+    case 'l':
+    case 'f':
+      if (wlasciwy) return false;  // the chip answers as with any firmware
+      if (polecenie_ == 's') {
+        out = {0xFF, 0xFF, 0xFF};
+        return true;
+      }
+      if (polecenie_ == 'F') {
+        out.push_back(0xFF);
+        return true;
+      }
+      break;
+    default:
+      return false;
+  }
+  out.push_back(kCR);
+  return true;
+}
+
 void Automat::wykonaj(Odpowiedz& odp) {
+  if (ustawienia_.oprogramowanie == Oprogramowanie::avr910 && wykonaj_avr910(odp)) return;
   auto& out = odp.bajty;
   const bool bajtowe = uklad_.adresowanie_bajtowe != 0;
   const std::uint8_t arg = argumenty_[0];

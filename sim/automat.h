@@ -10,13 +10,27 @@
 
 namespace ostrel::sim {
 
-// The programmer's own answers that are not the chip's.
-struct Ustawienia {
-  std::string identyfikacja = "AVR ISP";  // answer to 'S'
-  std::string wersja = "12";              // two characters answered to 'V'
-  std::string wersja_sprzetu = "10";      // two characters answered to 'v'
-  char tryb = 'S';                        // answer to 'p'
+// The firmware the programmer runs.
+enum class Oprogramowanie {
+  ostrel,  // counters at 0 after every 'P', 'T' only acknowledged, no busy times
+  avr910,  // one address register for flash and EEPROM that 'P' leaves alone, the
+           // device code taken from 'T' only, busy times with a one-byte receive buffer
 };
+
+// The programmer's own answers that are not the chip's, and its firmware.
+struct Ustawienia {
+  std::string identyfikacja = "AVR ISP";                   // answer to 'S'
+  std::string wersja = "12";                               // two characters answered to 'V'
+  std::string wersja_sprzetu = "10";                       // two characters answered to 'v'
+  char tryb = 'S';                                         // answer to 'p'
+  Oprogramowanie oprogramowanie = Oprogramowanie::ostrel;  // --firmware
+  std::uint16_t adres_startowy = 0;  // avr910: the address register at power-up
+  std::uint8_t kod_startowy = 0x20;  // avr910: the device code in force at power-up
+};
+
+// Busy times of the avr910 firmware (before its answer), in milliseconds.
+inline constexpr double kZajetoscP = 100.0;     // two 50 ms reset delays
+inline constexpr double kZajetoscZapisu = 4.0;  // one flash or EEPROM byte
 
 // What one complete command produced.
 struct Odpowiedz {
@@ -24,6 +38,7 @@ struct Odpowiedz {
   std::vector<std::uint8_t> bajty;  // the answer, in the order it goes on the wire
   bool zapis_pamieci = false;       // a flash or EEPROM write (the chip's programming time)
   bool identyfikacja = false;       // the answer to 'S'
+  double zajetosc_ms = 0;           // the firmware is busy this long before answering
 };
 
 class Automat {
@@ -37,12 +52,17 @@ class Automat {
   void przerwij() { oczekiwane_argumenty_ = 0; }
 
   std::vector<std::uint8_t>& flash() { return flash_; }
+  // avr910: the device code in force and the address register.
+  std::uint8_t kod() const { return kod_; }
+  std::uint16_t adres() const { return static_cast<std::uint16_t>(adres_); }
   std::vector<std::uint8_t>& eeprom() { return eeprom_; }
   const std::vector<std::uint8_t>& flash() const { return flash_; }
   const std::vector<std::uint8_t>& eeprom() const { return eeprom_; }
 
  private:
   void wykonaj(Odpowiedz& odp);
+  // The commands in which the avr910 firmware differs; false for the others.
+  bool wykonaj_avr910(Odpowiedz& odp);
   std::uint8_t bajt_F() const;
   std::uint8_t uniwersalne();
   void zapisz_flash(std::size_t indeks, std::uint8_t b);
@@ -58,6 +78,7 @@ class Automat {
   std::uint32_t adres_eeprom_ = 0;    // advanced by 'd' and 'D'
   std::uint8_t zamek_ = 0xFF;         // lock byte as written with 'l' (bits only ever clear)
   std::uint8_t bezpieczniki_ = 0xFF;  // fuse byte as written with 'f'
+  std::uint8_t kod_ = 0;              // avr910: the device code last given with 'T'
   std::uint8_t polecenie_ = 0;        // command being received
   int oczekiwane_argumenty_ = 0;      // argument bytes still to come
   int liczba_argumentow_ = 0;         // argument bytes received so far

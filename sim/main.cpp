@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "devices/uklady.h"
@@ -54,6 +55,23 @@ bool wczytaj_hex(const std::string& plik, std::vector<std::uint8_t>& pamiec, con
   return true;
 }
 
+// The avr910 address register at power-up: as asked, or whatever it happens to hold.
+std::uint16_t adres_po_wlaczeniu(const Opcje& opcje) {
+  if (opcje.adres_startowy) return *opcje.adres_startowy;
+  if (opcje.programator.oprogramowanie != Oprogramowanie::avr910) return 0;
+  return static_cast<std::uint16_t>(std::random_device{}() & 0xFFFF);
+}
+
+// A random power-up state must be in the log, or a failure could not be replayed.
+void zapisz_stan_po_wlaczeniu(Dziennik& dziennik, const Ustawienia& u) {
+  if (u.oprogramowanie != Oprogramowanie::avr910) return;
+  char opis[128];
+  std::snprintf(opis, sizeof opis,
+                "firmware avr910: address register 0x%04X, device code 0x%02X at power-up",
+                u.adres_startowy, u.kod_startowy);
+  dziennik.zdarzenie(0.0, opis);
+}
+
 int blad(const std::string& tekst) {
   std::fprintf(stderr, "ostrel-sim: %s\n", tekst.c_str());
   return 2;
@@ -81,7 +99,9 @@ int main(int argc, char** argv) {
   const int indeks = znajdz_uklad(opcje.uklad);
   if (indeks < 0) return blad("unknown device " + opcje.uklad + "; known: " + nazwy_ukladow());
   const Uklad& uklad = kUklady[static_cast<std::size_t>(indeks)];
-  Automat automat(uklad, opcje.programator);
+  Ustawienia programator = opcje.programator;
+  programator.adres_startowy = adres_po_wlaczeniu(opcje);
+  Automat automat(uklad, programator);
   if (!opcje.plik_flash.empty() &&
       !wczytaj_hex(opcje.plik_flash, automat.flash(), "flash", tekst_bledu)) {
     return blad(tekst_bledu);
@@ -105,6 +125,7 @@ int main(int argc, char** argv) {
   if (!opcje.dziennik.empty() && !dziennik.otworz(opcje.dziennik, tekst_bledu)) {
     return blad(tekst_bledu);
   }
+  zapisz_stan_po_wlaczeniu(dziennik, programator);
   Terminal terminal;
   if (!terminal.otworz(tekst_bledu)) return blad(tekst_bledu);
   Lacze lacze;

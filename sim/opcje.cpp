@@ -22,6 +22,18 @@ bool milisekundy(std::string_view tekst, double& wynik) {
          wynik <= 3600000.0;
 }
 
+// Decimal, or hexadecimal with 0x, up to `najwiecej`.
+bool liczba_z_podstawa(std::string_view tekst, std::uint64_t najwiecej, std::uint64_t& wynik) {
+  int podstawa = 10;
+  if (tekst.size() > 2 && tekst[0] == '0' && (tekst[1] == 'x' || tekst[1] == 'X')) {
+    tekst.remove_prefix(2);
+    podstawa = 16;
+  }
+  if (tekst.empty()) return false;
+  auto [koniec, ec] = std::from_chars(tekst.data(), tekst.data() + tekst.size(), wynik, podstawa);
+  return ec == std::errc() && koniec == tekst.data() + tekst.size() && wynik <= najwiecej;
+}
+
 bool dwa_znaki_drukowalne(std::string_view tekst) {
   if (tekst.size() != 2) return false;
   for (char c : tekst) {
@@ -58,6 +70,17 @@ const char* tekst_pomocy() {
          "  --garbage-every N    send an unrequested byte before every Nth answer\n"
          "  --ident TEXT         identification other than \"AVR ISP\"\n"
          "  --ident-gap-ms MS    pause after the third identification byte\n"
+         "  --firmware ostrel|avr910\n"
+         "                       the programmer's firmware (default ostrel); avr910: one\n"
+         "                       address register for flash and EEPROM that 'P' leaves\n"
+         "                       alone, the device code only from 'T', busy times with a\n"
+         "                       one-byte receive buffer\n"
+         "  --power-up-address N|random\n"
+         "                       avr910: address register at power-up (default random,\n"
+         "                       written to the log); decimal or 0x hex\n"
+         "  --power-up-code N    avr910: device code at power-up (default 0x20)\n"
+         "  --busy-scale F       avr910: busy times ('P' 100 ms, writes 4 ms) times F;\n"
+         "                       0 switches them off (default 1)\n"
          "  --version            print the program's name and version\n";
 }
 
@@ -134,6 +157,22 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
     } else if (nazwa == "--hangup-after") {
       dobrze = liczba(w, n);
       o.rozlacza_po = n;
+    } else if (nazwa == "--firmware") {
+      dobrze = w == "ostrel" || w == "avr910";
+      o.programator.oprogramowanie =
+          w == "avr910" ? Oprogramowanie::avr910 : Oprogramowanie::ostrel;
+    } else if (nazwa == "--power-up-address") {
+      if (w == "random") {
+        o.adres_startowy.reset();
+      } else {
+        dobrze = liczba_z_podstawa(w, 0xFFFF, n);
+        o.adres_startowy = static_cast<std::uint16_t>(n);
+      }
+    } else if (nazwa == "--power-up-code") {
+      dobrze = liczba_z_podstawa(w, 0xFF, n);
+      o.programator.kod_startowy = static_cast<std::uint8_t>(n);
+    } else if (nazwa == "--busy-scale") {
+      dobrze = milisekundy(w, o.skala_zajetosci) && o.skala_zajetosci <= 100.0;
     } else if (nazwa == "--garbage-every") {
       dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
     } else {

@@ -28,6 +28,10 @@ struct Opcje {
   std::optional<std::uint64_t> milknie_po;   // --stop-after: answered commands before silence
   std::optional<std::uint64_t> rozlacza_po;  // --hangup-after: commands before the hang-up
   std::uint64_t smieci_co = 0;               // --garbage-every: 0 = never
+  // --power-up-address: the avr910 address register at power-up; none = random (logged).
+  // The firmware itself and the power-up code are in `programator`.
+  std::optional<std::uint16_t> adres_startowy;
+  double skala_zajetosci = 1.0;  // --busy-scale: the firmware's busy times times this
 };
 
 // Parses argv. Returns false and fills `blad` on a bad option; `pomoc` is set by --help,

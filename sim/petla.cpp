@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 
 namespace ostrel::sim {
@@ -30,7 +31,8 @@ Petla::Petla(const Opcje& opcje, Automat& automat, Terminal& terminal, Dziennik&
       start_(teraz()) {
   if (opcje_.baud > 0) znak_ns_ = 10 * kNs / opcje_.baud;
   // Paced bytes leave on their nanosecond; the default 50 us slack would blur that.
-  if (znak_ns_ > 0 || opcje_.opoznienie_ms > 0 || opcje_.zapis_ms > 0) {
+  if (znak_ns_ > 0 || opcje_.opoznienie_ms > 0 || opcje_.zapis_ms > 0 ||
+      (opcje_.programator.oprogramowanie == Oprogramowanie::avr910 && opcje_.skala_zajetosci > 0)) {
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   }
 }
@@ -126,12 +128,35 @@ void Petla::czytaj(std::int64_t t) {
 
 std::int64_t Petla::przetworz(std::int64_t t) {
   for (;;) {
-    const bool we = !wejscie_.empty() && wejscie_.front().czas <= t;
+    // The byte waiting in the receive buffer is taken as soon as the firmware is free,
+    // before any byte that arrives later.
+    const bool trzym =
+        trzymany_ && zajety_do_ <= t && (wejscie_.empty() || zajety_do_ <= wejscie_.front().czas);
+    const bool we = !trzym && !wejscie_.empty() && wejscie_.front().czas <= t;
     const bool wy = !wyjscie_.empty() && wyjscie_.front().czas <= t && !czeka_na_zapis_;
-    if (we && (!wy || wejscie_.front().czas <= wyjscie_.front().czas)) {
-      const Wejscie w = wejscie_.front();
-      wejscie_.pop_front();
-      dziennik_.bajt(ms(w.czas), '<', w.bajt);
+    const std::int64_t kiedy = trzym ? zajety_do_ : we ? wejscie_.front().czas : 0;
+    if ((trzym || we) && (!wy || kiedy <= wyjscie_.front().czas)) {
+      Wejscie w{};
+      if (trzym) {
+        w = {zajety_do_, trzymany_->bajt};
+        trzymany_.reset();
+      } else {
+        w = wejscie_.front();
+        wejscie_.pop_front();
+        dziennik_.bajt(ms(w.czas), '<', w.bajt);
+        if (w.czas < zajety_do_) {
+          if (trzymany_) {
+            char opis[96];
+            std::snprintf(opis, sizeof opis,
+                          "lost byte %02X: arrived while busy with the receive buffer full",
+                          w.bajt);
+            dziennik_.zdarzenie(ms(w.czas), opis);
+          } else {
+            trzymany_ = w;
+          }
+          continue;
+        }
+      }
       Odpowiedz odp;
       if (automat_.przyjmij(w.bajt, odp)) polecenie(w.czas, odp);
       continue;
@@ -144,6 +169,7 @@ std::int64_t Petla::przetworz(std::int64_t t) {
   }
   std::int64_t nastepny = -1;
   if (!wejscie_.empty()) nastepny = wejscie_.front().czas;
+  if (trzymany_ && (nastepny < 0 || zajety_do_ < nastepny)) nastepny = zajety_do_;
   // While the pty is full the answers wait for POLLOUT, not for their time.
   if (!wyjscie_.empty() && !czeka_na_zapis_ && (nastepny < 0 || wyjscie_.front().czas < nastepny)) {
     nastepny = wyjscie_.front().czas;
@@ -158,6 +184,10 @@ void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
       opcje_.milczy || (opcje_.milknie_po && polecenia_ > *opcje_.milknie_po) ||
       opcje_.bez_odpowiedzi.find(static_cast<char>(odp.polecenie)) != std::string::npos;
   std::int64_t t = czas;
+  if (odp.zajetosc_ms > 0) {
+    t += na_ns(odp.zajetosc_ms * opcje_.skala_zajetosci);
+    zajety_do_ = t;
+  }
   if (!milczy && !odp.bajty.empty()) {
     std::vector<std::uint8_t> bajty;
     ++odpowiedzi_;
@@ -244,6 +274,7 @@ void Petla::rozlacz(std::int64_t t) {
   terminal_.rozlacz();
   wejscie_.clear();
   wyjscie_.clear();
+  trzymany_.reset();
   czeka_na_zapis_ = false;
   rozlaczenie_zaplanowane_ = true;
   dziennik_.zdarzenie(ms(t), "hangup: pty closed");

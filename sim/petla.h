@@ -60,6 +60,10 @@ class Petla {
   std::uint64_t polecenia_ = 0;                     // complete commands received
   std::uint64_t odpowiedzi_ = 0;                    // answers sent (counted for --garbage-every)
   std::vector<std::uint8_t> bufor_;
+  // The firmware's busy time (avr910): until `zajety_do_` it takes no byte; the first
+  // that arrives meanwhile waits in its one-byte receive buffer, any further one is lost.
+  std::int64_t zajety_do_ = 0;
+  std::optional<Wejscie> trzymany_;
 };
 
 // The unrequested byte of --garbage-every: neither an acknowledgement (CR) nor

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -82,6 +83,34 @@ struct Rozmowa {
   }
   std::string tekst() const { return opisz(kroki); }
 };
+
+// Compares a logged conversation with the expected one step by step; a difference is
+// reported by its step number with a few steps either side, never as two whole
+// transcripts (a long read has tens of thousands of steps).
+inline ::testing::AssertionResult ta_sama_rozmowa(const std::vector<Krok>& mamy,
+                                                  const Rozmowa& oczekiwana, std::size_t obok = 3) {
+  const std::vector<Krok>& chcemy = oczekiwana.kroki;
+  std::size_t i = 0;
+  while (i < mamy.size() && i < chcemy.size() && mamy[i].host == chcemy[i].host &&
+         mamy[i].odpowiedz == chcemy[i].odpowiedz) {
+    ++i;
+  }
+  if (i == mamy.size() && i == chcemy.size()) return ::testing::AssertionSuccess();
+  const std::size_t od = i > obok ? i - obok : 0;
+  auto wycinek = [&](const std::vector<Krok>& k) {
+    if (od >= k.size()) return std::string("(ends)\n");
+    const std::size_t do_ = std::min(k.size(), i + obok + 1);
+    std::string s = opisz(std::vector<Krok>(k.begin() + static_cast<std::ptrdiff_t>(od),
+                                            k.begin() + static_cast<std::ptrdiff_t>(do_)));
+    if (do_ == k.size()) s += "(ends)\n";
+    return s;
+  };
+  return ::testing::AssertionFailure()
+         << "first difference at step " << i << " (got " << mamy.size() << " steps, expected "
+         << chcemy.size() << "); steps from " << od << ":\ngot:\n"
+         << wycinek(mamy) << "expected:\n"
+         << wycinek(chcemy);
+}
 
 // Intel HEX text of `dane` at address 0, with the CR LF line ends the reader requires.
 inline std::string hex_z(const Bajty& dane) {

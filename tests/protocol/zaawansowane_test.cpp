@@ -13,7 +13,7 @@ constexpr int kAT89C2051 = 4;
 constexpr int kAT89S8252 = 6;
 constexpr int kAT90S2313 = 9;
 
-constexpr std::uint8_t L = 'L', P = 'P', F = 'F', S = 'S', V = 'V';
+constexpr std::uint8_t L = 'L', P = 'P', F = 'F', S = 'S', T = 'T', V = 'V';
 constexpr std::uint8_t e = 'e', f = 'f', l = 'l', p = 'p', s = 's', v = 'v';
 
 // Shapes the chip's lock and fuse bits before the host arrives, as a chip that was
@@ -24,8 +24,11 @@ void przygotuj(const Symulator& sim, std::initializer_list<Bajty> polecenia) {
   for (const Bajty& b : polecenia) ASSERT_EQ(k.polecenie(b, 1).size(), 1u);
 }
 
-const Rozmowa kOdczytZaawansowany =
-    Rozmowa()({S}, 7)({V}, 2)({P}, 1)({s}, 3)({F}, 1)({V}, 2)({v}, 2)({p}, 1)({L}, 1);
+// The full read of `zaawansowane` for a device code: 'T' with it right before 'P'.
+Rozmowa odczyt_zaawansowany(std::uint8_t kod) {
+  return Rozmowa()({S}, 7)({V}, 2)({T, kod}, 1)({P}, 1)({s}, 3)({F}, 1)({V}, 2)({v}, 2)({p}, 1)({L},
+                                                                                                1);
+}
 
 TEST(Zaawansowane, Code134WithAnswer7E) {
   Stanowisko st({"--device", "AT89S8252"});
@@ -50,10 +53,10 @@ TEST(Zaawansowane, Code134WithAnswer7E) {
   st.zatrzymaj();
 
   const auto kroki = st.kroki_po_wyszukaniu();
-  EXPECT_EQ(opisz(kroki), kOdczytZaawansowany.tekst());
+  EXPECT_TRUE(ta_sama_rozmowa(kroki, odczyt_zaawansowany(134)));
   // The signature shows in reverse order of reception.
-  ASSERT_EQ(kroki.size(), 9u);
-  const Bajty& sygn = kroki[3].odp;
+  ASSERT_EQ(kroki.size(), 10u);
+  const Bajty& sygn = kroki[4].odp;
   ASSERT_EQ(sygn.size(), 3u);
   EXPECT_EQ(pr.sygnatura, (std::array<std::uint8_t, 3>{sygn[0], sygn[1], sygn[2]}));
   char oczekiwany[16];
@@ -106,8 +109,9 @@ TEST(Zaawansowane, UnansweredSignatureTakesTheLastByteReceived) {
   EXPECT_EQ(st.p.dialog.softhard, "Soft. 1.2 Hard. 1.0");
   st.prog.przerwa();
   st.zatrzymaj();
-  EXPECT_EQ(st.po_wyszukaniu(),
-            Rozmowa()({S}, 7)({V}, 2)({P}, 1)({s, F}, 1)({V}, 2)({v}, 2)({p}, 1)({L}, 1).tekst());
+  EXPECT_TRUE(ta_sama_rozmowa(
+      st.kroki_po_wyszukaniu(),
+      Rozmowa()({S}, 7)({V}, 2)({T, 32}, 1)({P}, 1)({s, F}, 1)({V}, 2)({v}, 2)({p}, 1)({L}, 1)));
 }
 
 // 'F' alone goes unanswered: the preset 255 is decoded as if the chip had sent it, in
@@ -129,8 +133,9 @@ TEST(Zaawansowane, UnansweredFDecodesThePreset255) {
     EXPECT_EQ(st.p.dialog.target, "Tryb ISP");  // the answers after 'F' still came
     st.prog.przerwa();
     st.zatrzymaj();
-    EXPECT_EQ(st.po_wyszukaniu(),
-              Rozmowa()({S}, 7)({V}, 2)({P}, 1)({s}, 3)({F, V}, 2)({v}, 2)({p}, 1)({L}, 1).tekst());
+    EXPECT_TRUE(ta_sama_rozmowa(
+        st.kroki_po_wyszukaniu(),
+        Rozmowa()({S}, 7)({V}, 2)({T, 134}, 1)({P}, 1)({s}, 3)({F, V}, 2)({v}, 2)({p}, 1)({L}, 1)));
   }
   {
     Stanowisko st({"--device", ".AT90S2313", "--mute", "F"});
@@ -147,7 +152,8 @@ TEST(Zaawansowane, UnansweredFDecodesThePreset255) {
     EXPECT_EQ(st.p.dialog.mode_index, 0);
     st.prog.przerwa();
     st.zatrzymaj();
-    EXPECT_EQ(st.po_wyszukaniu(), Rozmowa()({P}, 1)({s}, 3)({F, L}, 1).tekst());
+    EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(),
+                                Rozmowa()({T, 32}, 1)({P}, 1)({s}, 3)({F, L}, 1)));
   }
 }
 
@@ -239,10 +245,10 @@ TEST(Zaawansowane, WriteInPar16SendsFuses) {
   EXPECT_FALSE(st.p.dialog.CheckBox2.zaznaczone);
   st.prog.przerwa();
   st.zatrzymaj();
-  Rozmowa r = kOdczytZaawansowany;
-  r({P}, 1)({l, 253}, 1)({f, 0xFE}, 1)({L}, 1);
-  r({P}, 1)({s}, 3)({F}, 1)({L}, 1);
-  EXPECT_EQ(st.po_wyszukaniu(), r.tekst());
+  Rozmowa r = odczyt_zaawansowany(32);
+  r({T, 32}, 1)({P}, 1)({l, 253}, 1)({f, 0xFE}, 1)({L}, 1);
+  r({T, 32}, 1)({P}, 1)({s}, 3)({F}, 1)({L}, 1);
+  EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(), r));
 }
 
 TEST(Zaawansowane, WriteOutsidePar16SendsNoFuses) {
@@ -258,10 +264,10 @@ TEST(Zaawansowane, WriteOutsidePar16SendsNoFuses) {
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   st.zatrzymaj();
   Rozmowa r;
-  r({P}, 1)({l, 253}, 1)({L}, 1);
-  for (const auto& k : kOdczytZaawansowany.kroki) r.kroki.push_back(k);
-  r({P}, 1)({l, 253}, 1)({L}, 1);
-  EXPECT_EQ(st.po_wyszukaniu(), r.tekst());
+  r({T, 12}, 1)({P}, 1)({l, 253}, 1)({L}, 1);
+  for (const auto& k : odczyt_zaawansowany(12).kroki) r.kroki.push_back(k);
+  r({T, 12}, 1)({P}, 1)({l, 253}, 1)({L}, 1);
+  EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(), r));
 }
 
 // The dialog's read puts the 'F' answer itself into the lock byte and does not apply
@@ -283,8 +289,9 @@ TEST(Zaawansowane, ReadThenWriteSendsTheAnswerItself) {
   st.prog.przerwa();
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   st.zatrzymaj();
-  EXPECT_EQ(st.po_wyszukaniu(),
-            Rozmowa()({P}, 1)({s}, 3)({F}, 1)({L}, 1)({P}, 1)({l, 0x5E}, 1)({L}, 1).tekst());
+  EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(),
+                              Rozmowa()({T, 32}, 1)({P}, 1)({s}, 3)({F}, 1)({L}, 1)({T, 32}, 1)(
+                                  {P}, 1)({l, 0x5E}, 1)({L}, 1)));
 }
 
 TEST(Zaawansowane, ReadWithCode12ResetsLockByte) {
@@ -308,7 +315,8 @@ TEST(Zaawansowane, WriteWithoutAppliedModeAppliesModeZero) {
   EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ]");  // the AT89C2051's own list
   EXPECT_TRUE(st.p.tryb_zastosowany);
   st.zatrzymaj();
-  EXPECT_EQ(st.po_wyszukaniu(), Rozmowa()({P}, 1)({l, 0xFF}, 1)({L}, 1).tekst());
+  EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(),
+                              Rozmowa()({T, 12}, 1)({P}, 1)({l, 0xFF}, 1)({L}, 1)));
 }
 
 // The erase's closing 'L' is not awaited; the polling between the two handlers throws
@@ -323,8 +331,9 @@ TEST(Zaawansowane, EraseThenWrite) {
   st.prog.przerwa();
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   st.zatrzymaj();
-  EXPECT_EQ(st.po_wyszukaniu(),
-            Rozmowa()({P}, 1)({e}, 1)({L}, 1)({P}, 1)({l, 249}, 1)({L}, 1).tekst());
+  EXPECT_TRUE(ta_sama_rozmowa(
+      st.kroki_po_wyszukaniu(),
+      Rozmowa()({T, 12}, 1)({P}, 1)({e}, 1)({L}, 1)({T, 12}, 1)({P}, 1)({l, 249}, 1)({L}, 1)));
 }
 
 }  // namespace

@@ -94,6 +94,10 @@ TEST(SymulatorProces, BadStartsAreRefusedWithoutAPty) {
       {"--baud"},
       {"--garbage-every", "0"},
       {"--latency", "-5"},
+      {"--firmware", "avr911"},
+      {"--power-up-address", "0x10000"},
+      {"--power-up-code", "256"},
+      {"--busy-scale", "-1"},
       {"--bogus"},
   };
   for (const auto& argumenty : kZle) {

@@ -172,7 +172,7 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_EQ(polecenia.at('s'), 2);
   // 150 words per programming of the 300-byte file, 1024 of the read file.
   EXPECT_EQ(polecenia.at('c'), 150 * 2 + 1024);
-  EXPECT_EQ(polecenia.at('T'), 4) << "three programmings and one verification";
+  EXPECT_EQ(polecenia.at('T'), 9) << "every operation that sends 'P' selects the device first";
   // The settings remember the file read last.
   Bajty ustawienia{255, 1};
   ustawienia.insert(ustawienia.end(), odczyt.begin(), odczyt.end());
