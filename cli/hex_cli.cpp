@@ -79,8 +79,12 @@ std::string objasnienie_typu(int typ, long liniowy, const std::string& linia) {
       static constexpr const char* kNazwy[] = {"adres startowy segmentu", "adres liniowy",
                                                "adres startowy liniowy"};
       std::string opis = linia + ": rekord typu " + dwie_cyfry(typ) + " (" + kNazwy[typ - 3];
-      if (typ == 4 && liniowy > 0)
-        opis += " " + szesnastkowo(static_cast<unsigned long>(liniowy) << 16);
+      if (typ == 4 && liniowy > 0) {
+        // Appended piece by piece: g++ 12 at -O3 misreads `" " + std::string&&` as an
+        // overlapping copy (-Wrestrict).
+        opis += ' ';
+        opis += szesnastkowo(static_cast<unsigned long>(liniowy) << 16);
+      }
       return opis +
              ") nie jest przyjmowany, obsługiwane są tylko adresy 16-bitowe (rekordy 00, 01, "
              "02 i 04 z adresem 0), a dane powyżej 64 KB nie mieszczą się w żadnym układzie. "
