@@ -61,7 +61,10 @@ bool libelf_gotowa() {
 // Frees the descriptor on every way out.
 struct Deskryptor {
   Elf* elf;
+  explicit Deskryptor(Elf* e) : elf(e) {}
   ~Deskryptor() { elf_end(elf); }
+  Deskryptor(const Deskryptor&) = delete;
+  Deskryptor& operator=(const Deskryptor&) = delete;
 };
 
 // One piece of the image: bytes and where they start in the chosen memory.

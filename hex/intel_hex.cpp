@@ -110,13 +110,11 @@ class Czytnik {
     while (obraz_.rozmiar() < koniec) obraz_.zapisz_bajt(0xFF);
   }
 
-  // The value of a type 04 record from the four characters after its type, which are
-  // then given back: a refused record is read on as if it had no data. -1 when they are
-  // not four hex digits.
+  // The value of a type 04 record from the four characters after its type, looked at
+  // without taking them: a refused record is read on as if it had no data. -1 when they
+  // are not four hex digits.
   long podejrzyj_liniowy() {
     const std::size_t pozycja = tekst_.pozycja();
-    const std::uint8_t znak = znak_;
-    const bool jest = jest_znak_;
     long wartosc = 0;
     for (int i = 0; i < 4 && wartosc >= 0; ++i) {
       std::uint8_t b;
@@ -124,8 +122,6 @@ class Czytnik {
       wartosc = d < 0 ? -1 : wartosc * 16 + d;
     }
     tekst_.ustaw_pozycje(pozycja);
-    znak_ = znak;
-    jest_znak_ = jest;
     return wartosc;
   }
 
