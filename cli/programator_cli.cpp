@@ -365,7 +365,8 @@ int programator(int argc, char** argv) {
       Strumien obraz;
       std::string tekst;
       PrzyczynaHex przyczyna;
-      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom), &przyczyna);
+      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom), &przyczyna,
+                                  eeprom ? PamiecElf::eeprom : PamiecElf::flash);
       if (w != Wynik::ok) {
         std::printf("%s\n", tekst.c_str());
         std::fflush(stdout);

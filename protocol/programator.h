@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hex/elf.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/model.h"
@@ -60,10 +61,10 @@ inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci
 // Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
 // `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
-// receives the HEX reader's cause of a refusal.
+// receives the HEX reader's cause of a refusal. An ELF file gives the image of `pamiec`.
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
                   std::size_t pojemnosc = static_cast<std::size_t>(-1),
-                  PrzyczynaHex* przyczyna = nullptr);
+                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash);
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);

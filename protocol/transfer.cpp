@@ -38,7 +38,7 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 }  // namespace
 
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc, PrzyczynaHex* przyczyna) {
+                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec) {
   if (przyczyna != nullptr) *przyczyna = {};
   Strumien hex;
   std::string powod;
@@ -49,7 +49,12 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
     return Wynik::blad_pliku;
   }
   obraz.wyczysc();
-  konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+  // avr-gcc's output is taken as it comes; everything else is read as Intel HEX.
+  if (jest_elf(hex)) {
+    tekst = konwertuj_elf(hex, pamiec, obraz);
+  } else {
+    konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+  }
   if (tekst != kKonwersjaOK) return Wynik::blad_hex;
   if (obraz.rozmiar() > pojemnosc) {
     tekst = kPlikZaDuzy;
@@ -218,7 +223,8 @@ Wynik Programator::przebieg_pamieci(int kod) {
   // The file is loaded and converted before anything goes to the programmer.
   {
     std::string tekst;
-    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash));
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), nullptr,
+                                flash ? PamiecElf::flash : PamiecElf::eeprom);
     if (w != Wynik::ok) {
       komunikat(tekst);
       return w;

@@ -124,20 +124,25 @@ TEST(CliHex2bin, OdrzuconyPlikMaObjasnienie) {
   struct Przypadek {
     std::string tekst;
     std::string wynik;                   // standard output
-    std::vector<std::string> fragmenty;  // what the line on standard error must hold
+    std::vector<std::string> fragmenty;  // what standard error must hold
+    long linie;                          // its lines
   };
   const std::vector<Przypadek> przypadki = {
-      // avr-objcopy's EEPROM file without --change-section-lma .eeprom=0.
+      // avr-objcopy's EEPROM file without --change-section-lma .eeprom=0; the commands
+      // themselves are run by the tests on avr-gcc's output.
       {":02000004008179\r\n:0100000011EE\r\n" + kKoniec,
        "Nieprawidłowy format Intel HEX - LF \n",
-       {"Linia 1:", "typu 04", "adresy 16-bitowe", "-address-length=2 -crlf",
-        "--change-section-lma .eeprom=0"}},
+       {"Linia 1:", "typu 04", "0x810000", "adresy 16-bitowe", "\n  srec_cat WE.hex",
+        "--change-section-lma .eeprom=0"},
+       6},
       {":0100000011EE\r\n:0100010022DC\r\n:0100020033C9\r\n" + kKoniec,
        "CRC error linia 3 202 201\n",
-       {"Linia 3:", "suma kontrolna"}},
+       {"Linia 3:", "suma kontrolna"},
+       1},
       {":0100000011EE\n:00000001FF\n\n",
        "Nieprawidłowy format Intel HEX - :\n",
-       {"rekordem końca pliku", "w linii 2"}},
+       {"rekordem końca pliku", "w linii 2"},
+       1},
   };
   for (const auto& p : przypadki) {
     SCOPED_TRACE(p.wynik);
@@ -145,7 +150,7 @@ TEST(CliHex2bin, OdrzuconyPlikMaObjasnienie) {
     const auto w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "wy.bin"});
     EXPECT_EQ(w.kod, 1);
     EXPECT_EQ(w.wyjscie, p.wynik);
-    ASSERT_EQ(std::count(w.bledy.begin(), w.bledy.end(), '\n'), 1) << w.bledy;
+    ASSERT_EQ(std::count(w.bledy.begin(), w.bledy.end(), '\n'), p.linie) << w.bledy;
     for (const auto& f : p.fragmenty) EXPECT_NE(w.bledy.find(f), std::string::npos) << f;
   }
 }
@@ -168,6 +173,21 @@ TEST(CliBin2hex, ZapisujeTekstPisarzaIObiegDajeTeSameBajty) {
   zapisz_plik(kat / "pusty.bin", std::string());
   EXPECT_EQ(cli(kat, {"bin2hex", kat / "pusty.bin", kat / "pusty.hex"}).kod, 0);
   EXPECT_EQ(czytaj_plik(kat / "pusty.hex"), kKoniec);
+}
+
+// The largest image segment addressing reaches: written, and read back by hex2bin (its
+// text, about 2.9 MB, is within what the reader loads).
+TEST(CliBin2hex, DokladnieJedenMiBJestPrzyjmowany) {
+  KatalogTymczasowy kat;
+  ASSERT_FALSE(kat.sciezka().empty());
+  std::mt19937 gen(7);
+  const Bajty obraz = losowe(kNajwiekszyObrazHex, gen);
+  zapisz_plik(kat / "we.bin", obraz);
+  auto w = cli(kat, {"bin2hex", kat / "we.bin", kat / "wy.hex"});
+  ASSERT_EQ(w.kod, 0) << w.bledy;
+  w = cli(kat, {"hex2bin", kat / "wy.hex", kat / "z_powrotem.bin"});
+  EXPECT_EQ(w.kod, 0) << w.wyjscie << w.bledy;
+  EXPECT_TRUE(czytaj_bajty(kat / "z_powrotem.bin") == obraz);
 }
 
 TEST(CliBin2hex, BledyPlikowDajaKodDwa) {
