@@ -277,6 +277,26 @@ TEST_F(Podpis, FileReasonsBeforeTheLine) {
   EXPECT_EQ(opisz(kroki(2)), "") << "nothing was sent, not even the search";
 }
 
+// A device searched by its path once does not stand in for the numbered ports of a later
+// search of the same program object.
+TEST_F(Podpis, DevicePathDoesNotStickToTheNextSearch) {
+  Symulator s2 = sim(2, {});
+  Symulator s4 = sim(4, {});
+  ASSERT_TRUE(s2.dziala() && s4.dziala());
+  Programista prog;
+  prog.p.sprawdz_urzadzenie(s2.pty());
+  ASSERT_EQ(prog.p.brak_programatora, 0);
+  prog.port.Close();
+  prog.p.sprawdz_port(4);
+  EXPECT_EQ(prog.p.znaleziony_port, 4);
+  EXPECT_EQ(prog.p.status.Label1, "Znaleziono programator na com4");
+  prog.port.Close();
+  s2.zatrzymaj();
+  s4.zatrzymaj();
+  EXPECT_EQ(opisz(kroki(2)), Rozmowa()({'S'}, 7).tekst());
+  EXPECT_EQ(opisz(kroki(4)), Rozmowa()({'S'}, 7).tekst());
+}
+
 // SIGINT, SIGTERM or SIGHUP during a read: the port's settings come back as they were
 // found, the old file stays as it was and nothing is left beside it.
 class Przerwanie : public Podpis, public ::testing::WithParamInterface<int> {};
