@@ -74,10 +74,8 @@ constexpr const char* kUzycie =
     "odpowiada; 4 port jest nie do użycia (nie istnieje, brak uprawnień, zajęty);\n"
     "5 układ w podstawce nie jest wybranym układem.\n";
 
-// Exit statuses that no operation result carries.
-constexpr int kKodWywolania = 2;  // the call or the input file is wrong
-constexpr int kKodPortu = 4;      // the port cannot be used
-constexpr int kKodUkladu = 5;     // another chip in the socket
+// The call or the input file is wrong.
+constexpr int kKodWywolania = 2;
 
 // A signal that asked the program to end: every wait gives up, the port is closed (and
 // so restored), no file is written, and the program dies of the signal.
@@ -471,7 +469,8 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
     std::fprintf(stderr, "ostrel-cli: %s; --force: zapis mimo to\n", tekst.c_str());
     return -1;
   }
-  return blad(tekst + "; nic nie zapisano (--force zapisuje mimo to)", kKodUkladu);
+  return blad(tekst + "; nic nie zapisano (--force zapisuje mimo to)",
+              kod_wyjscia(Wynik::inny_uklad));
 }
 
 // --device auto: the part whose signature the chip gives in a low-voltage serial mode.
@@ -512,7 +511,7 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
     const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
     if (u.kod_ukladu == kKodBezOdczytuBlokad) {
       blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " to " + nazwa_krotka(u) +
-               ", programowany napięciem 12 V, którego rozpoznawanie nie próbuje" + lista,
+               ", programowany w trybie 12 V, którego rozpoznawanie nie próbuje" + lista,
            kKodWywolania);
       return -1;
     }
@@ -543,12 +542,13 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
 }
 
 // Ends the program the way the signal would have, after the port has been handed back.
-[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port) {
+// A write may have changed part of the chip before the signal came: that is said.
+[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis) {
   const int numer = g_sygnal;
   port.Close();
   std::fflush(stdout);
-  std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, nic nie zapisano\n",
-               numer);
+  std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
+               zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
   std::signal(numer, SIG_DFL);
   std::raise(numer);
   std::_Exit(128 + numer);
@@ -585,9 +585,13 @@ int programator(int argc, char** argv) {
       if (v != nullptr && std::strchr(v, '/') != nullptr) {
         sciezka_portu = v;
         numer_portu = 0;
-      } else if (v == nullptr || !parsuj_liczbe(v, numer_portu) || numer_portu < 1 ||
-                 numer_portu > 16) {
+      } else if (v == nullptr) {
         return blad_uzycia("--port wymaga numeru portu 1..16 albo ścieżki urządzenia");
+      } else if (!parsuj_liczbe(v, numer_portu) || numer_portu < 1 || numer_portu > 16) {
+        // "ttyUSB0" is meant as a device: say how to name one.
+        return blad_uzycia(std::string("--port ") + v +
+                           ": to nie jest numer portu 1..16 ani ścieżka urządzenia (ścieżka "
+                           "zawiera ukośnik: /dev/ttyUSB0, ./ttyUSB0)");
       } else {
         sciezka_portu.clear();
       }
@@ -718,7 +722,7 @@ int programator(int argc, char** argv) {
       const int e = errno;
       return blad("--port " + sciezka_portu + ": " +
                       (e == EACCES ? std::string("brak uprawnień") : std::string("nie istnieje")),
-                  kKodPortu);
+                  kod_wyjscia(Wynik::port_niedostepny));
     }
   }
 
@@ -730,7 +734,7 @@ int programator(int argc, char** argv) {
   } else {
     p.sprawdz();
   }
-  if (g_sygnal != 0) zakoncz_sygnalem(port);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   // The command-line tool has no demo mode: the search's text says only what it found.
   const std::string kTrybDemo = " - tryb demo";
   std::string wynik_szukania = p.status.Label1;
@@ -746,7 +750,7 @@ int programator(int argc, char** argv) {
       powody += numer_portu != 0 ? zglos_puste_lacza(port.Platforma(), numer_portu, numer_portu)
                                  : zglos_puste_lacza(port.Platforma(), 1, kPortySzukania);
     }
-    return powody > 0 ? kKodPortu : kod_wyjscia(Wynik::brak_odpowiedzi);
+    return powody > 0 ? kod_wyjscia(Wynik::port_niedostepny) : kod_wyjscia(Wynik::brak_odpowiedzi);
   }
   // Found by the probe, but taken by another program before it could be opened again.
   if (!port.IsOpen()) {
@@ -754,7 +758,7 @@ int programator(int argc, char** argv) {
         !sciezka_portu.empty() ? sciezka_portu : "com" + std::to_string(p.znaleziony_port);
     std::string tekst = tekst_bledu_otwarcia(nazwa, port.OpenError());
     if (tekst.empty()) tekst = nazwa + ": port zniknął po wyszukaniu programatora";
-    return blad(tekst, kKodPortu);
+    return blad(tekst, kod_wyjscia(Wynik::port_niedostepny));
   }
   if (polecenie->rodzaj == Rodzaj::wykryj) {
     std::printf("%s\n", wynik_szukania.c_str());
@@ -765,12 +769,12 @@ int programator(int argc, char** argv) {
   std::fprintf(stderr, "%s\n", wynik_szukania.c_str());
   zglos_nieotwarte(p);
   przepusc_polling(timer, ostatnie_dane);
-  if (g_sygnal != 0) zakoncz_sygnalem(port);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   if (automatycznie) {
     int kod = kKodWywolania;
     indeks = rozpoznaj_uklad(p, kod);
-    if (g_sygnal != 0) zakoncz_sygnalem(port);
+    if (g_sygnal != 0) zakoncz_sygnalem(port, false);
     if (indeks < 0) return kod;
     p.ComboBox1Change(indeks);
     const int k =
@@ -779,14 +783,14 @@ int programator(int argc, char** argv) {
     przepusc_polling(timer, ostatnie_dane);
   } else if (polecenie->rodzaj != Rodzaj::informacje) {
     const int k = sprawdz_sygnature(p, indeks, *polecenie, wymus);
-    if (g_sygnal != 0) zakoncz_sygnalem(port);
+    if (g_sygnal != 0) zakoncz_sygnalem(port, false);
     if (k >= 0) return k;
     przepusc_polling(timer, ostatnie_dane);
   }
-  if (g_sygnal != 0) zakoncz_sygnalem(port);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);
-  if (g_sygnal != 0) zakoncz_sygnalem(port);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
   // info reads the signature itself: a part other than the chosen one is pointed out.
   if (polecenie->rodzaj == Rodzaj::informacje && w == Wynik::ok && !automatycznie) {
     const auto bajty = adresowo(p.sygnatura);
@@ -803,7 +807,7 @@ int programator(int argc, char** argv) {
   // The answer of a closing 'L' that nobody awaits is still on its way: let the polling
   // take it before the port closes, as the windowed program would.
   przepusc_polling(timer, ostatnie_dane);
-  if (g_sygnal != 0) zakoncz_sygnalem(port);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
   return kod_wyjscia(w);
 }
 

@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rozpoznanie{"At89s8252", "AT89S8252", 0,
                     "Rozpoznano układ AT89S8252 (sygnatura 1E 72 06)\n"},
         Rozpoznanie{"At89c", "AT89C2051", 2,
-                    "--device auto: sygnatura 1E 21 FF to AT89C2051, programowany napięciem 12 V, "
+                    "--device auto: sygnatura 1E 21 FF to AT89C2051, programowany w trybie 12 V, "
                     "którego rozpoznawanie nie próbuje; podaj układ: --device NAZWA (AT89C51"},
         Rozpoznanie{"Silent", nullptr, 2,
                     "--device auto: układ nie podał sygnatury (odczytano: brak odpowiedzi); "
