@@ -329,8 +329,13 @@ TEST_P(Przerwanie, RestoresThePortAndKeepsTheFile) {
             plik.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  // The whole chip takes far longer than this: the read is under way.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Once addresses flow the read is under way (the whole chip takes far longer).
+  bool w_toku = false;
+  for (int i = 0; i < 400 && !w_toku; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    w_toku = czytaj_dziennik(pr / "wire2.log").size() > 300;
+  }
+  EXPECT_TRUE(w_toku) << "the read never got under way";
   ::kill(pid, GetParam());
   int stan = 0;
   const auto koniec = std::chrono::steady_clock::now() + std::chrono::seconds(10);
