@@ -2,7 +2,9 @@
 #include <string>
 
 #include "cli/objasnienie_hex.h"
+#include "cli/pliki.h"
 #include "cli/polecenia.h"
+#include "hex/elf.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 
@@ -10,14 +12,23 @@ namespace ostrel::cli {
 
 namespace {
 
-// Exit statuses of the conversion commands.
-constexpr int kWynikOK = 0;    // converted and written
-constexpr int kWynikHex = 1;   // the HEX text was rejected; nothing written
-constexpr int kWynikPlik = 2;  // bad arguments, unreadable input or unwritable output
+// Exit statuses of the conversion commands, as the programmer commands have them.
+constexpr int kWynikOK = 0;       // converted and written
+constexpr int kWynikZapis = 1;    // the output could not be written after all
+constexpr int kWynikWejscie = 2;  // bad arguments, an unreadable or rejected input, an
+                                  // output that cannot be written (found before the work)
 
-int blad(const std::string& tekst) {
+int blad(const std::string& tekst, int kod = kWynikWejscie) {
   std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
-  return kWynikPlik;
+  return kod;
+}
+
+// An output that cannot be written is said before the input is even read.
+bool mozna_zapisac(const char* sciezka, std::string& komunikat) {
+  const std::string powod = powod_zapisu(sciezka);
+  if (powod.empty()) return true;
+  komunikat = std::string("nie można zapisać pliku ") + sciezka + ": " + powod;
+  return false;
 }
 
 bool wczytaj(Strumien& s, const char* sciezka, std::string& komunikat) {
@@ -40,19 +51,55 @@ std::string dwie_cyfry(int typ) {
   return s;
 }
 
-std::string objasnienie_typu(int typ, const std::string& linia) {
+// The commands the hints print, one per line, WE/WY standing for the user's files. Each
+// works on avr-objcopy output that still holds .eeprom and on srec_cat's 32-bit output.
+constexpr const char* kSrecFlash =
+    "  srec_cat WE.hex -Intel -crop 0 0x10000 -o WY.hex -Intel -address-length=2 "
+    "-disable=exec-start-address";
+constexpr const char* kSrecEeprom =
+    "  srec_cat WE.hex -Intel -crop 0x810000 0x820000 -offset -0x810000 -o WY.eep -Intel "
+    "-address-length=2 -disable=exec-start-address";
+constexpr const char* kObjcopyFlash =
+    "  avr-objcopy -O ihex -j .text -j .data PROGRAM.elf PROGRAM.hex";
+constexpr const char* kObjcopyEeprom =
+    "  avr-objcopy -O ihex -j .eeprom --change-section-lma .eeprom=0 PROGRAM.elf PROGRAM.eep";
+
+std::string szesnastkowo(unsigned long wartosc) {
+  char s[16];
+  std::snprintf(s, sizeof s, "0x%lX", wartosc);
+  return s;
+}
+
+std::string objasnienie_typu(int typ, long liniowy, const std::string& linia) {
+  const std::string n = "\n";
+  // avr-gcc's EEPROM lies at 0x810000: a file made from the whole ELF file holds both
+  // memories, which go into separate files.
+  if (typ == 4 && liniowy == 0x81) {
+    return linia +
+           ": rekord typu 04 przenosi dane pod adres 0x810000, gdzie avr-gcc umieszcza pamięć "
+           "EEPROM (sekcję .eeprom); obsługiwane są tylko adresy 16-bitowe, a flash i EEPROM "
+           "wymagają osobnych plików. Podaj plik .elf wprost albo rozdziel plik (docs/hex.md):" +
+           n + kSrecFlash + n + kSrecEeprom + n + "albo utwórz oba pliki z pliku ELF:" + n +
+           kObjcopyFlash + n + kObjcopyEeprom;
+  }
   switch (typ) {
     case 3:
     case 4:
     case 5: {
       static constexpr const char* kNazwy[] = {"adres startowy segmentu", "adres liniowy",
                                                "adres startowy liniowy"};
-      return linia + ": rekord typu " + dwie_cyfry(typ) + " (" + kNazwy[typ - 3] +
+      std::string opis = linia + ": rekord typu " + dwie_cyfry(typ) + " (" + kNazwy[typ - 3];
+      if (typ == 4 && liniowy > 0) {
+        // Appended piece by piece: g++ 12 at -O3 misreads `" " + std::string&&` as an
+        // overlapping copy (-Wrestrict).
+        opis += ' ';
+        opis += szesnastkowo(static_cast<unsigned long>(liniowy) << 16);
+      }
+      return opis +
              ") nie jest przyjmowany, obsługiwane są tylko adresy 16-bitowe (rekordy 00, 01, "
-             "02); przekształć plik: srec_cat WE.hex -Intel -o WY.hex -Intel "
-             "-address-length=2 -crlf -disable=exec-start-address, a plik EEPROM z avr-objcopy "
-             "utwórz z opcją "
-             "--change-section-lma .eeprom=0 (docs/hex.md)";
+             "02 i 04 z adresem 0), a dane powyżej 64 KB nie mieszczą się w żadnym układzie. "
+             "Przekształć plik, pomijając je (docs/hex.md):" +
+             n + kSrecFlash;
     }
     case -1:
       return linia +
@@ -88,7 +135,7 @@ std::string objasnienie_hex(const PrzyczynaHex& p) {
              ": w rekordzie jest znak, który nie jest cyfrą szesnastkową, albo rekord "
              "jest krótszy, niż podaje jego liczba bajtów; plik jest uszkodzony";
     case BladHex::typ:
-      return objasnienie_typu(p.typ, linia);
+      return objasnienie_typu(p.typ, p.liniowy, linia);
     case BladHex::suma:
       return linia +
              ": suma kontrolna rekordu się nie zgadza; plik jest uszkodzony albo był "
@@ -114,6 +161,7 @@ std::string objasnienie_hex(const PrzyczynaHex& p) {
 int hex2bin(int argc, char** argv) {
   if (argc != 3) return blad("użycie: ostrel-cli hex2bin WE.hex WY.bin");
   std::string komunikat;
+  if (!mozna_zapisac(argv[2], komunikat)) return blad(komunikat);
   Strumien tekst;
   if (!wczytaj(tekst, argv[1], komunikat)) return blad(komunikat);
 
@@ -123,18 +171,25 @@ int hex2bin(int argc, char** argv) {
   konwertuj_hex(tekst, obraz, wynik, 255, &przyczyna);
   std::printf("%s\n", wynik.c_str());
   std::fflush(stdout);
-  const std::string objasnienie = objasnienie_hex(przyczyna);
+  const std::string objasnienie =
+      jest_elf(tekst) ? std::string(
+                            "To plik ELF, nie Intel HEX: program-flash, verify-flash, "
+                            "program-eeprom i verify-eeprom przyjmują go wprost, a "
+                            "pliki Intel HEX daje z niego avr-objcopy (docs/hex.md):\n") +
+                            kObjcopyFlash + "\n" + kObjcopyEeprom
+                      : objasnienie_hex(przyczyna);
   if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
   // Anything but a clean conversion leaves the output alone: a partial image must never
   // pass for the file's contents.
-  if (wynik != kKonwersjaOK) return kWynikHex;
-  if (!zapisz(obraz, argv[2], komunikat)) return blad(komunikat);
+  if (wynik != kKonwersjaOK) return kWynikWejscie;
+  if (!zapisz(obraz, argv[2], komunikat)) return blad(komunikat, kWynikZapis);
   return kWynikOK;
 }
 
 int bin2hex(int argc, char** argv) {
   if (argc != 3) return blad("użycie: ostrel-cli bin2hex WE.bin WY.hex");
   std::string komunikat;
+  if (!mozna_zapisac(argv[2], komunikat)) return blad(komunikat);
   Strumien obraz;
   if (!wczytaj(obraz, argv[1], komunikat)) return blad(komunikat);
   if (obraz.rozmiar() > kNajwiekszyObrazHex) {
@@ -144,7 +199,7 @@ int bin2hex(int argc, char** argv) {
   }
   Strumien tekst;
   if (!zapisz_hex(obraz, tekst)) return blad("obraz jest za duży na plik Intel HEX");
-  if (!zapisz(tekst, argv[2], komunikat)) return blad(komunikat);
+  if (!zapisz(tekst, argv[2], komunikat)) return blad(komunikat, kWynikZapis);
   return kWynikOK;
 }
 

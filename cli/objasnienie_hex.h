@@ -8,7 +8,8 @@
 
 namespace ostrel::cli {
 
-// One line without its end; empty when there is nothing to explain.
+// Without the end of its last line; empty when there is nothing to explain. Commands to
+// paste stand on lines of their own, indented by two blanks.
 std::string objasnienie_hex(const PrzyczynaHex& przyczyna);
 
 }  // namespace ostrel::cli

@@ -32,10 +32,10 @@ constexpr std::size_t kNajwiekszyObraz = 0xFFFF0 + 0xFFFF + 255;
 
 // A plain, strict reading of the same dialect, written without looking at the reader's
 // state machine: records ':' count address '0' type [data] checksum, then CR LF or LF,
-// types 00, 01 and 02, digits in either case, the text ending right after a record. Data
-// go to segment base + address and a later record overwrites an earlier one; every record
-// first pads the image with 0xFF up to its own start, which for a record without data is
-// its address field alone.
+// types 00, 01, 02 and 04 with the value 0, digits in either case, the text ending right
+// after a record. Data go to segment base + address and a later record overwrites an
+// earlier one; every record first pads the image with 0xFF up to its own start, which for
+// a record without data is its address field alone.
 struct Wzorzec {
   bool poprawny = false;         // the whole text is well-formed records
   Bajty obraz;                   // the image those records describe
@@ -59,11 +59,13 @@ class CzytnikWzorcowy {
       if (!znak(':') || !hex(2, liczba) || !hex(4, adres) || !znak('0')) return w;
       if (p_ >= n_) return w;
       const char t = static_cast<char>(d_[p_++]);
-      if (t == '0' || t == '1' || t == '2') {
+      if (t == '0' || t == '1' || t == '2' || t == '4') {
         typ = static_cast<unsigned>(t - '0');
       } else {
         return w;
       }
+      // Of the 32-bit records only :020000040000FA (linear base 0) is taken.
+      if (typ == 4 && (liczba != 2 || adres != 0)) return w;
       const std::size_t poczatek = typ == 0 ? baza + adres : adres;
       if (w.obraz.size() < poczatek) w.obraz.resize(poczatek, 0xFF);
       unsigned suma = liczba + (adres >> 8) + (adres & 0xFF);
@@ -85,6 +87,10 @@ class CzytnikWzorcowy {
         if (typ == 2) {
           suma += 2;
           baza = std::size_t{segment} << 4;
+        }
+        if (typ == 4) {
+          if (segment != 0) return w;
+          suma += 4;
         }
       }
       unsigned crc = 0;

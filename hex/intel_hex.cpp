@@ -69,7 +69,8 @@ class Czytnik {
     blad_ = true;
     if (!blad_w_rekordzie_) {
       blad_w_rekordzie_ = true;
-      przyczyna_ = {rodzaj, numer_, rodzaj == BladHex::typ ? typ_ : -1};
+      przyczyna_ = {rodzaj, numer_, rodzaj == BladHex::typ ? typ_ : -1,
+                    rodzaj == BladHex::typ ? liniowy_ : -1};
     }
   }
 
@@ -109,10 +110,32 @@ class Czytnik {
     while (obraz_.rozmiar() < koniec) obraz_.zapisz_bajt(0xFF);
   }
 
+  // The value of a type 04 record from the four characters after its type, looked at
+  // without taking them: a refused record is read on as if it had no data. -1 when they
+  // are not four hex digits.
+  long podejrzyj_liniowy() {
+    const std::size_t pozycja = tekst_.pozycja();
+    long wartosc = 0;
+    for (int i = 0; i < 4 && wartosc >= 0; ++i) {
+      std::uint8_t b;
+      const int d = tekst_.czytaj_bajt(b) ? cyfra(b) : -1;
+      wartosc = d < 0 ? -1 : wartosc * 16 + d;
+    }
+    tekst_.ustaw_pozycje(pozycja);
+    return wartosc;
+  }
+
+  // Whether a type 04 record with this count and address holds the value 0 (seen ahead,
+  // without taking anything).
+  bool liniowy_zero(unsigned liczba, unsigned adres) {
+    return liczba == 2 && adres == 0 && podejrzyj_liniowy() == 0;
+  }
+
   void rekord() {
     ++numer_;
     blad_w_rekordzie_ = false;
     typ_ = -1;
+    liniowy_ = -1;
     const bool po_koncu = po_koncu_;
     po_koncu_ = false;
     // Before the first byte there is no character, and that is no colon either.
@@ -159,6 +182,11 @@ class Czytnik {
     } else if (typ == '1') {
       suma = 1;
       po_koncu_ = true;
+    } else if (typ == '4' && liniowy_zero(liczba, adres)) {
+      // :020000040000FA, which srec_cat writes first: the linear base stays 0, so the
+      // record changes nothing.
+      pole(4, kBladDane);
+      suma += 4;
     } else if (typ == '2') {
       unsigned segment = 0;
       for (unsigned i = 0; i < liczba; ++i) {
@@ -169,6 +197,7 @@ class Czytnik {
       suma += 2;
       baza_ = static_cast<std::size_t>(segment) * 16;
     } else {
+      if (typ == '4') liniowy_ = podejrzyj_liniowy();
       porazka(kBladTyp2, BladHex::typ);
     }
 
@@ -202,6 +231,7 @@ class Czytnik {
   bool po_koncu_ = false;          // the record just read was an end-of-file record
   bool blad_w_rekordzie_ = false;  // the current record has had a format failure
   int typ_ = -1;                   // the current record's type, -1 when not two hex digits
+  long liniowy_ = -1;              // a refused type 04 record's value, -1 when unknown
   PrzyczynaHex przyczyna_;         // the cause reported with the result
 };
 

@@ -18,7 +18,7 @@ enum class BladHex {
   dwukropek,         // a record does not begin with ':' (a blank line, other text)
   po_koncu,          // something other than a record follows an end-of-file record
   znak,              // a character that is not a hex digit inside a record
-  typ,               // a record type other than 00, 01 and 02
+  typ,               // a record type other than 00, 01 and 02 (and a type 04 other than 0)
   suma,              // checksum mismatch in a record
   suma_konca,        // checksum mismatch in an end-of-file record (only :00000001FF passes)
   brak_konca_linii,  // the text ends right after a record's checksum
@@ -30,6 +30,7 @@ struct PrzyczynaHex {
   BladHex rodzaj = BladHex::brak;  // the cause
   unsigned long linia = 0;         // record number of the cause (its line in a sound file)
   int typ = -1;                    // for BladHex::typ: the record type, -1 when not two digits
+  long liniowy = -1;  // for a type 04 record: its value (address bits 16-31), -1 when unknown
 };
 
 // Converts the HEX text in `tekst` into the memory image `obraz` (expected empty).

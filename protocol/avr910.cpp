@@ -47,6 +47,10 @@ std::size_t dlugosc_transferu(const Strumien& obraz, bool flash) {
 }  // namespace
 
 bool Programator::uklad_obslugiwany() {
+  return uklad_obslugiwany(kod_ukladu);
+}
+
+bool Programator::uklad_obslugiwany(std::uint8_t kod) {
   if (typ_ != TypProgramatora::avr910) return true;
   if (!lista_kodow_) {
     // The list's end is a 0 byte: a stray byte in front of it would pass for a code.
@@ -54,15 +58,19 @@ bool Programator::uklad_obslugiwany() {
     wyslij(kt);
     std::vector<std::uint8_t> lista;
     for (;;) {
-      const std::uint8_t kod = czekaj_na_bajt();
-      if (kod == 0) break;
-      lista.push_back(kod);
+      const std::uint8_t k = czekaj_na_bajt();
+      if (k == 0) break;
+      lista.push_back(k);
       if (lista.size() >= kNajdluzszaLista) break;
     }
     lista_kodow_ = std::move(lista);
   }
-  if (std::find(lista_kodow_->begin(), lista_kodow_->end(), kod_ukladu) == lista_kodow_->end()) {
-    const int indeks = znajdz_uklad(okno.ComboBox1_text);
+  if (std::find(lista_kodow_->begin(), lista_kodow_->end(), kod) == lista_kodow_->end()) {
+    // The chosen part by its name; another code by the first part that has it.
+    int indeks = kod == kod_ukladu ? znajdz_uklad(okno.ComboBox1_text) : -1;
+    for (int i = 0; indeks < 0 && i < kLiczbaUkladow; ++i) {
+      if (kUklady[static_cast<std::size_t>(i)].kod_ukladu == kod) indeks = i;
+    }
     const std::string nazwa =
         indeks >= 0 ? nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]) : okno.ComboBox1_text;
     komunikat(kNieObslugujeUkladu + nazwa);
@@ -146,16 +154,22 @@ bool Programator::weryfikuj_blokami(Strumien& obraz, bool flash, std::size_t blo
     // The whole answer is read even past a difference: the next command must not meet
     // the rest of it.
     std::size_t roznica = n;
+    std::uint8_t w_pliku = 0, w_ukladzie = 0;
     for (std::size_t k = 0; k < n; ++k) {
       const std::uint8_t r = czekaj_na_bajt();
       std::uint8_t b = kBrakujacyBajt;
       obraz.czytaj_bajt(b);
-      if (r != b && roznica == n) roznica = k;
+      if (r != b && roznica == n) {
+        roznica = k;
+        w_pliku = b;
+        w_ukladzie = r;
+      }
     }
     if (roznica < n) {
       // The 1-based number of the unit (word of flash, byte of EEPROM) that differs.
       const std::size_t bajt = od + roznica;
       jednostka = static_cast<std::uint32_t>(flash ? bajt / 2 + 1 : bajt + 1);
+      zanotuj_roznice(static_cast<std::uint32_t>(bajt), w_pliku, w_ukladzie);
       return false;
     }
     ustaw_postep(obraz.pozycja(), rozmiar);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "hex/elf.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/model.h"
@@ -27,6 +29,8 @@ enum class Wynik {
   blad_pliku,        // the file could not be read or written
   brak_odpowiedzi,   // "Programator nie odpowiada": the programmer stopped answering
   nic,               // nothing to do (no EEPROM, unknown code)
+  port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
+  inny_uklad,        // the chip in the socket is not the chosen part
   nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
 };
 
@@ -51,8 +55,10 @@ inline constexpr const char* kNieOdczytano = "nie odczytano";
 // the part's name.
 inline constexpr const char* kNieObslugujeUkladu = "Programator nie obsługuje układu ";
 
-// Exit status convention shared by the front ends: 0 done, 1 verification difference or
-// HEX error, 2 file or usage error, 3 no programmer or it stopped answering.
+// Exit status convention shared by the front ends: 0 done; 1 the operation failed
+// (verification difference, file not written); 2 the call or the input file is wrong;
+// 3 no programmer answered, or it stopped answering; 4 the port cannot be used; 5 the
+// chip in the socket is not the chosen part.
 int kod_wyjscia(Wynik w);
 
 inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
@@ -83,10 +89,10 @@ inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci
 // Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
 // `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
-// receives the HEX reader's cause of a refusal.
+// receives the HEX reader's cause of a refusal. An ELF file gives the image of `pamiec`.
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
                   std::size_t pojemnosc = static_cast<std::size_t>(-1),
-                  PrzyczynaHex* przyczyna = nullptr);
+                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash);
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);
@@ -143,6 +149,15 @@ class Programator {
   Wynik operacja_pamieci(int kod);
   // Bytes the selected device's flash (or EEPROM) holds: the largest image it takes.
   std::size_t pojemnosc(bool flash) const;
+
+  // ---- The chip's signature before a write: drain; 'T' kod ->1; 'P' ->1; 's' and its
+  // three bytes, each awaited up to 33 reads (a missing one ends the answer); 'L' ->1;
+  // drain. Wynik::ok, or brak_odpowiedzi when the programmer stopped answering.
+  struct OdczytSygnatury {
+    std::array<std::uint8_t, 3> bajty{};  // in the order of reception (address 2 first)
+    int odebrane = 0;                     // how many of the three came
+  };
+  Wynik czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt);
 
   // ---- Identification, lock bits and fuses.
   Wynik zaawansowane();
@@ -204,6 +219,20 @@ class Programator {
   // The bound of every wait for a byte.
   std::uint32_t limit_odpowiedzi_ms = 5000;
 
+  // The first difference weryfikuj found: byte address (under paired addressing the
+  // differing byte's own address), the byte of the image and the byte read.
+  struct Roznica {
+    std::uint32_t adres = 0;
+    std::uint8_t w_pliku = 0;
+    std::uint8_t w_ukladzie = 0;
+  };
+  Roznica pierwsza_roznica;
+
+  // Set by a front end's signal handler (never null-dereferenced when unset): every wait
+  // gives up as if the programmer had stopped answering, so the port is closed and
+  // restored by the usual path and no file is written.
+  const volatile std::sig_atomic_t* przerwanie = nullptr;
+
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
   void ustaw_postep_wprost(int wartosc);
@@ -223,6 +252,7 @@ class Programator {
   // before anything else is sent; then asks 'b' (once). True when the operation may go
   // on; always true for the Ostrel type, which sends nothing here.
   bool uklad_obslugiwany();
+  bool uklad_obslugiwany(std::uint8_t kod);
   // The fuse byte as the boxes stand (a read that cannot decode 'F' keeps the boxes).
   std::uint8_t fuse_z_pol() const;
   // Block transfers of the AVR910 type: 'A' then 'B'/'g' per block, each answered
@@ -232,6 +262,11 @@ class Programator {
   void czytaj_blokami(Strumien& obraz, bool flash, std::size_t blok, std::size_t bajty);
   // The answer to a block write comes once the block is written: the bound grows with it.
   std::uint8_t czekaj_na_zapis_bloku(std::size_t n);
+  // czekaj_ograniczone telling whether a byte came (it is then in `wynik`).
+  bool sprobuj_ograniczone(std::uint8_t& wynik);
+  bool przerwane() const;
+  // Records the first difference of weryfikuj; true.
+  bool zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku, std::uint8_t w_ukladzie);
 
   TypProgramatora typ_ = TypProgramatora::ostrel;
   std::optional<std::vector<std::uint8_t>> lista_kodow_;  // AVR910: the 't' answer

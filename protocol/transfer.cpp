@@ -38,7 +38,7 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 }  // namespace
 
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc, PrzyczynaHex* przyczyna) {
+                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec) {
   if (przyczyna != nullptr) *przyczyna = {};
   Strumien hex;
   std::string powod;
@@ -49,7 +49,12 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
     return Wynik::blad_pliku;
   }
   obraz.wyczysc();
-  konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+  // avr-gcc's output is taken as it comes; everything else is read as Intel HEX.
+  if (jest_elf(hex)) {
+    tekst = konwertuj_elf(hex, pamiec, obraz);
+  } else {
+    konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+  }
   if (tekst != kKonwersjaOK) return Wynik::blad_hex;
   if (obraz.rozmiar() > pojemnosc) {
     tekst = kPlikZaDuzy;
@@ -113,6 +118,12 @@ void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
   }
 }
 
+bool Programator::zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku,
+                                  std::uint8_t w_ukladzie) {
+  pierwsza_roznica = {adres, w_pliku, w_ukladzie};
+  return true;
+}
+
 bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
   obraz.ustaw_pozycje(0);
   const std::size_t rozmiar = obraz.rozmiar();
@@ -130,13 +141,15 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
       ++licznik;
       const std::uint8_t b = bajt_lub_ff(obraz);
       wyslij(kd);
-      if (czekaj_na_bajt() != b) roznica = true;
+      const std::uint8_t r = czekaj_na_bajt();
+      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
     } else if (bajtowo) {
       const std::uint8_t b = bajt_lub_ff(obraz);
       wyslij_adres(*this, licznik);
       ++licznik;
       wyslij(kR);
-      if (czekaj_na_bajt() != b) roznica = true;
+      const std::uint8_t r = czekaj_na_bajt();
+      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
     } else {
       ++licznik;
       const std::uint8_t lo = bajt_lub_ff(obraz);
@@ -144,7 +157,11 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
       wyslij(kR);
       const std::uint8_t r1 = czekaj_na_bajt();  // the high byte comes first
       const std::uint8_t r2 = czekaj_na_bajt();
-      if (r2 != lo || r1 != hi) roznica = true;
+      if (r2 != lo) {
+        roznica = zanotuj_roznice(2 * (licznik - 1), lo, r2);
+      } else if (r1 != hi) {
+        roznica = zanotuj_roznice(2 * (licznik - 1) + 1, hi, r1);
+      }
     }
     ustaw_postep(obraz.pozycja(), rozmiar);
   }
@@ -232,7 +249,8 @@ Wynik Programator::przebieg_pamieci(int kod) {
   // The file is loaded and converted before anything goes to the programmer.
   {
     std::string tekst;
-    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash));
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), nullptr,
+                                flash ? PamiecElf::flash : PamiecElf::eeprom);
     if (w != Wynik::ok) {
       komunikat(tekst);
       return w;

@@ -2,8 +2,8 @@
 # Sets up the machine, builds, and runs Ostrel prog.
 # With a programmer configured (a comN link in ~/.config/ostrel/, or a real /dev/ttyS0..3)
 # the program uses it. Otherwise the simulator plays an AT89C2051 programmer on COM1, in a
-# configuration folder of its own, so the search finds "com1" and samples/miganie.hex can
-# be programmed, verified and read.
+# configuration folder of its own, so the search finds "com1", and the program starts with
+# samples/miganie.hex chosen: "&Programuj" programs and verifies it at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -21,11 +21,27 @@ trap sprzatanie EXIT
 
 if [ "$ma_programator" -eq 0 ] && [ "${OSTREL_BEZ_SYMULATORA:-0}" != 1 ]; then
   export XDG_CONFIG_HOME="${XDG_STATE_HOME:-$HOME/.local/state}/ostrel-demo"
-  mkdir -p "$XDG_CONFIG_HOME"
+  mkdir -p "$XDG_CONFIG_HOME/ostrel"
+  # The demo's own settings file chooses the sample: byte 0 the device (AT89C2051 is the
+  # 5th in the list), byte 1 the lock mode, then the file name in code page 1250.
+  przyklad="$PWD/samples/miganie.hex"
+  ustawienia="$XDG_CONFIG_HOME/ostrel/Ostrel.cf"
+  wybrany=""
+  if nazwa_1250=$(printf '%s' "$przyklad" | iconv -f UTF-8 -t CP1250 2>/dev/null) &&
+    [ "$(printf '%s' "$nazwa_1250" | wc -c)" -le 255 ] &&
+    { printf '\004\000'; printf '%s' "$nazwa_1250"; } > "$ustawienia.nowy" &&
+    mv -f "$ustawienia.nowy" "$ustawienia"; then
+    wybrany=1
+  fi
   ./build/release/ostrel-sim --com 1 --device AT89C2051 > "$XDG_CONFIG_HOME/sim.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 50); do [ -e "$XDG_CONFIG_HOME/ostrel/com1" ] && break; sleep 0.1; done
-  echo "Symulator programatora (AT89C2051) działa jako COM1; przykładowy plik: $PWD/samples/miganie.hex"
+  echo "Symulator programatora (AT89C2051) działa jako COM1."
+  if [ -n "$wybrany" ]; then
+    echo "Wybrany plik: $przyklad (układ AT89C2051); naciśnij \"Programuj\" w grupie Flash."
+  else
+    echo "Przykładowy plik (wybierz go przyciskiem \"Przeglądaj\"): $przyklad"
+  fi
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -7,7 +7,8 @@ PAKIETY=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
-  srecord avrdude
+  libelf-dev
+  srecord avrdude gcc-avr avr-libc binutils-avr lintian
   xvfb xauth x11-utils imagemagick fonts-liberation
   desktop-file-utils man-db dpkg-dev file librsvg2-bin
   xdotool libx11-dev

@@ -83,7 +83,7 @@ TForm1::TForm1(QWidget* rodzic)
   setTabOrder(&Button8, &ComboBox1);
   setTabOrder(&ComboBox1, &Button9);
 
-  OpenDialog1.Filter = QString::fromUtf8(kFiltrHex);
+  OpenDialog1.Filter = QString::fromUtf8(kFiltrHex) + QStringLiteral("Pliki ELF (*.elf) |*.elf|");
   SaveDialog1.Filter = QString::fromUtf8(kFiltrHex);
   SaveDialog1.Title = QStringLiteral("Zapisz jako");
   SaveDialog1.DefaultExt = QStringLiteral("hex");

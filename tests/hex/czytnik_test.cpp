@@ -136,7 +136,7 @@ TEST(CzytnikLF, LiniaZakonczonaSamymLFJakCRLF) {
 }
 
 TEST(CzytnikBledy, RekordTypu04JakoPierwszy) {
-  const auto k = konwertuj(rekord(4, 0, {0x00, 0x00}) + rekord(0, 0, {1}) + kKoniec);
+  const auto k = konwertuj(rekord(4, 0, {0x00, 0x01}) + rekord(0, 0, {1}) + kKoniec);
   EXPECT_EQ(k.wynik, kLF);
   EXPECT_EQ(k.przeczytano, 13u);
   EXPECT_TRUE(k.obraz.empty());
@@ -169,7 +169,7 @@ TEST(CzytnikPrzyczyna, NazywaPierwszyBladRekorduINumerLinii) {
       {"dobry", r1 + kKoniec, BladHex::brak, 0, -1},
       {"pusty", "", BladHex::pusty, 1, -1},
       // The type is the cause, though the text that stands is the line end's.
-      {"typ 04", rekord(4, 0, {0, 0}) + r1 + kKoniec, BladHex::typ, 1, 4},
+      {"typ 04", rekord(4, 0, {0, 0x81}) + r1 + kKoniec, BladHex::typ, 1, 4},
       {"typ 03", r1 + rekord(3, 0, {0, 0, 1, 0}) + kKoniec, BladHex::typ, 2, 3},
       {"typ 05", r1 + rekord(5, 0, {0, 0, 1, 0}) + kKoniec, BladHex::typ, 2, 5},
       {"typ 06", r1 + rekord(6, 0, {}) + kKoniec, BladHex::typ, 2, 6},

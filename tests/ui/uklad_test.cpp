@@ -409,7 +409,9 @@ TEST_F(Uklad, FileDialogsAsConfigured) {
   f.czytaj_flash();
   ASSERT_EQ(widziane.size(), 2u);
   const QStringList filtr = {QStringLiteral("Pliki hex (*.hex,*.eep) (*.hex *.eep)")};
-  EXPECT_EQ(std::get<0>(widziane[0]), filtr);
+  // Opening offers avr-gcc's ELF files after the HEX files; saving writes HEX only.
+  EXPECT_EQ(std::get<0>(widziane[0]),
+            filtr + QStringList{QStringLiteral("Pliki ELF (*.elf) (*.elf)")});
   EXPECT_EQ(std::get<1>(widziane[0]), QFileDialog::AcceptOpen);
   EXPECT_TRUE(std::get<4>(widziane[0]));
   EXPECT_EQ(std::get<0>(widziane[1]), filtr);
