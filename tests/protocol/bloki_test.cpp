@@ -134,5 +134,41 @@ TEST(Avr910, RefusesUnlistedPartAndNeverSendsF) {
   for (const Krok& k : kroki) EXPECT_NE(k.host[0], 'F') << opisz(kroki);
 }
 
+// ostrel-cli passes the type and the speed on: blocks at 115200, the lock bits and fuses
+// shown as not read, an unlisted part refused with nothing written, a speed the
+// programmers are not built for refused before the port is touched.
+TEST(Avr910, CliProgrammerAndBaud) {
+  Pracownia pr;
+  Symulator sim = symulator_na(pr, 2,
+                               {"--device", "AT90S2313", "--firmware", "avr910", "--baud", "115200",
+                                "--busy-scale", "0.05"});
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
+  auto cli = [&](const char* uklad, std::vector<std::string> a) {
+    a.insert(a.begin(),
+             {"--port", "2", "--device", uklad, "--programmer", "avr910", "--baud", "115200"});
+    return uruchom_cli(pr, std::move(a));
+  };
+  const Bajty f = wzor(700, 0x21);
+  zapisz_plik(pr / "f.hex", hex_z(f));
+  WynikCli w = cli("AT90S2313", {"program-flash", pr / "f.hex"});
+  EXPECT_EQ(w.status, 0) << w.wyjscie << w.bledy;
+  w = cli("AT90S2313", {"info"});
+  EXPECT_NE(w.wyjscie.find("Bity lock: nie odczytano\nBezpieczniki: nie odczytano\n"),
+            std::string::npos)
+      << w.wyjscie;
+  w = cli("AT89C2051", {"erase"});
+  EXPECT_EQ(w.status, 2);
+  EXPECT_EQ(w.wyjscie, "Programator nie obsługuje układu AT89C2051\n");
+  w = uruchom_cli(pr, {"--port", "2", "--device", "AT90S2313", "--baud", "9600", "info"});
+  EXPECT_EQ(w.status, 2) << w.bledy;
+  sim.zatrzymaj();
+  EXPECT_TRUE(czytaj_plik(pr / "flash2.bin") == nalozone(Bajty(2048, 0xFF), f));
+  const auto kroki = kroki_na(pr, 2);
+  std::size_t bloki = 0;
+  EXPECT_TRUE(bloki_po_kolei(kroki, bloki));
+  EXPECT_EQ(bloki, 22u) << "11 blocks written, 11 verified";
+  for (const Krok& k : kroki) EXPECT_NE(k.host[0], 'F');
+}
+
 }  // namespace
 }  // namespace ostrel::test
