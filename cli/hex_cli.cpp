@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/objasnienie_hex.h"
+#include "cli/pliki.h"
 #include "cli/polecenia.h"
 #include "hex/elf.h"
 #include "hex/intel_hex.h"
@@ -11,14 +12,23 @@ namespace ostrel::cli {
 
 namespace {
 
-// Exit statuses of the conversion commands.
-constexpr int kWynikOK = 0;    // converted and written
-constexpr int kWynikHex = 1;   // the HEX text was rejected; nothing written
-constexpr int kWynikPlik = 2;  // bad arguments, unreadable input or unwritable output
+// Exit statuses of the conversion commands, as the programmer commands have them.
+constexpr int kWynikOK = 0;       // converted and written
+constexpr int kWynikZapis = 1;    // the output could not be written after all
+constexpr int kWynikWejscie = 2;  // bad arguments, an unreadable or rejected input, an
+                                  // output that cannot be written (found before the work)
 
-int blad(const std::string& tekst) {
+int blad(const std::string& tekst, int kod = kWynikWejscie) {
   std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
-  return kWynikPlik;
+  return kod;
+}
+
+// An output that cannot be written is said before the input is even read.
+bool mozna_zapisac(const char* sciezka, std::string& komunikat) {
+  const std::string powod = powod_zapisu(sciezka);
+  if (powod.empty()) return true;
+  komunikat = std::string("nie można zapisać pliku ") + sciezka + ": " + powod;
+  return false;
 }
 
 bool wczytaj(Strumien& s, const char* sciezka, std::string& komunikat) {
@@ -151,6 +161,7 @@ std::string objasnienie_hex(const PrzyczynaHex& p) {
 int hex2bin(int argc, char** argv) {
   if (argc != 3) return blad("użycie: ostrel-cli hex2bin WE.hex WY.bin");
   std::string komunikat;
+  if (!mozna_zapisac(argv[2], komunikat)) return blad(komunikat);
   Strumien tekst;
   if (!wczytaj(tekst, argv[1], komunikat)) return blad(komunikat);
 
@@ -170,14 +181,15 @@ int hex2bin(int argc, char** argv) {
   if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
   // Anything but a clean conversion leaves the output alone: a partial image must never
   // pass for the file's contents.
-  if (wynik != kKonwersjaOK) return kWynikHex;
-  if (!zapisz(obraz, argv[2], komunikat)) return blad(komunikat);
+  if (wynik != kKonwersjaOK) return kWynikWejscie;
+  if (!zapisz(obraz, argv[2], komunikat)) return blad(komunikat, kWynikZapis);
   return kWynikOK;
 }
 
 int bin2hex(int argc, char** argv) {
   if (argc != 3) return blad("użycie: ostrel-cli bin2hex WE.bin WY.hex");
   std::string komunikat;
+  if (!mozna_zapisac(argv[2], komunikat)) return blad(komunikat);
   Strumien obraz;
   if (!wczytaj(obraz, argv[1], komunikat)) return blad(komunikat);
   if (obraz.rozmiar() > kNajwiekszyObrazHex) {
@@ -187,7 +199,7 @@ int bin2hex(int argc, char** argv) {
   }
   Strumien tekst;
   if (!zapisz_hex(obraz, tekst)) return blad("obraz jest za duży na plik Intel HEX");
-  if (!zapisz(tekst, argv[2], komunikat)) return blad(komunikat);
+  if (!zapisz(tekst, argv[2], komunikat)) return blad(komunikat, kWynikZapis);
   return kWynikOK;
 }
 

@@ -1,8 +1,13 @@
 // The headless programmer front end: the search, then one operation that puts on the
 // wire exactly the bytes of the windowed program's operation.
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "cli/objasnienie_hex.h"
+#include "cli/pliki.h"
 #include "cli/polecenia.h"
 #include "devices/uklady.h"
 #include "protocol/programator.h"
@@ -40,11 +46,11 @@ constexpr Polecenie kPolecenia[] = {
 };
 
 constexpr const char* kUzycie =
-    "użycie: ostrel-cli [--port N|ŚCIEŻKA] [--device NAZWA] [--no-erase] [--fuse1 on|off]\n"
-    "                   [--fuse2 on|off] POLECENIE [PLIK|TRYB]\n"
+    "użycie: ostrel-cli [--port N|ŚCIEŻKA] --device NAZWA|auto [--force] [--no-erase]\n"
+    "                   [--fuse1 on|off] [--fuse2 on|off] POLECENIE [PLIK|TRYB]\n"
     "       ostrel-cli ports\n"
     "polecenia:\n"
-    "  detect                szuka programatora\n"
+    "  detect                szuka programatora (bez --device)\n"
     "  read-flash PLIK       czyta pamięć flash do pliku HEX\n"
     "  read-eeprom PLIK      czyta pamięć EEPROM do pliku HEX\n"
     "  verify-flash PLIK     porównuje pamięć flash z plikiem HEX\n"
@@ -59,35 +65,98 @@ constexpr const char* kUzycie =
     "  hex2bin WE.hex WY.bin, bin2hex WE.bin WY.hex\n"
     "  --version             wypisuje nazwę i wersję programu\n"
     "Bez --port programator jest szukany na com1..com4; --port przyjmuje numer 1..16\n"
-    "albo ścieżkę urządzenia (/dev/ttyUSB0). Bez --device obowiązuje AT89C2051.\n"
-    "Kod wyjścia: 0 sukces, 1 błąd weryfikacji lub pliku HEX, 2 błąd pliku lub wywołania,\n"
-    "3 programator nie odpowiada.\n";
+    "albo ścieżkę urządzenia (/dev/ttyUSB0).\n"
+    "--device podaje układ w podstawce; auto rozpoznaje go po sygnaturze (tylko układy\n"
+    "programowane szeregowo: AT90S i AT89S8252). Przed zapisem i kasowaniem sygnatura\n"
+    "układu jest porównywana z wybranym układem; --force zapisuje mimo niezgodności.\n"
+    "Kod wyjścia: 0 wykonano; 1 operacja nie powiodła się (różnica przy weryfikacji,\n"
+    "plik nie zapisany); 2 błędne wywołanie albo plik wejściowy; 3 programator nie\n"
+    "odpowiada; 4 port jest nie do użycia (nie istnieje, brak uprawnień, zajęty);\n"
+    "5 układ w podstawce nie jest wybranym układem.\n";
+
+// The call or the input file is wrong.
+constexpr int kKodWywolania = 2;
+
+// A signal that asked the program to end: every wait gives up, the port is closed (and
+// so restored), no file is written, and the program dies of the signal.
+volatile std::sig_atomic_t g_sygnal = 0;
+
+extern "C" void przy_sygnale(int numer) {
+  g_sygnal = numer;
+}
+
+void lap_sygnaly() {
+  struct sigaction sa {};
+  sa.sa_handler = przy_sygnale;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+}
+
+// An error that is not about the call: said without the pointer to --help.
+int blad(const std::string& tekst, int kod) {
+  std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
+  return kod;
+}
 
 int blad_uzycia(const std::string& tekst) {
   std::fprintf(stderr, "ostrel-cli: %s\n(ostrel-cli --help opisuje wywołanie)\n", tekst.c_str());
-  return 2;
+  return kKodWywolania;
 }
 
-// Progress as one updating line on standard error.
+// Progress on standard error, labelled by phase. On a terminal one line rewrites
+// itself; elsewhere (a log) each phase gives one line at its end.
 class WidokCli : public Widok {
  public:
-  // Progress is shown only while an operation runs.
-  void pokazuj(const StanOkna* okno) { okno_ = okno; }
+  WidokCli() : terminal_(isatty(STDERR_FILENO) != 0) {}
+  // Progress is shown only while an operation runs; `fazy` names its phases in order
+  // (a fall of the bar starts the next one).
+  void pokazuj(const StanOkna* okno, std::vector<const char*> fazy = {}) {
+    okno_ = okno;
+    fazy_ = std::move(fazy);
+    faza_ = 0;
+    szerokosc_ = 0;
+    for (const char* f : fazy_) szerokosc_ = std::max(szerokosc_, std::strlen(f));
+  }
   void okno_zmienione() override {
-    if (okno_ == nullptr || okno_->ProgressBar2 == ostatni_) return;
-    ostatni_ = okno_->ProgressBar2;
-    std::fprintf(stderr, "\r%3d%%", ostatni_);
-    std::fflush(stderr);
+    if (okno_ == nullptr || fazy_.empty() || okno_->ProgressBar2 == ostatni_) return;
+    // A verification difference puts its unit into Label2 and 2 into the bar: no progress.
+    if (okno_->Label2.find_first_not_of(' ') != std::string::npos) return;
+    const int wartosc = okno_->ProgressBar2;
+    if (ostatni_ >= 0 && wartosc < ostatni_ && faza_ + 1 < fazy_.size()) {
+      if (!terminal_) zakoncz_faze();
+      ++faza_;
+    }
+    ostatni_ = wartosc;
+    if (terminal_) {
+      std::fprintf(stderr, "\r%-*s %3d%%", static_cast<int>(szerokosc_), fazy_[faza_], wartosc);
+      std::fflush(stderr);
+    }
     otwarta_linia_ = true;
   }
   void zamknij_linie() {
-    if (otwarta_linia_) std::fputc('\n', stderr);
+    if (otwarta_linia_) {
+      if (terminal_) {
+        std::fputc('\n', stderr);
+      } else {
+        zakoncz_faze();
+      }
+    }
     otwarta_linia_ = false;
     ostatni_ = -1;
   }
 
  private:
+  void zakoncz_faze() {
+    if (ostatni_ >= 0 && faza_ < fazy_.size())
+      std::fprintf(stderr, "%s %d%%\n", fazy_[faza_], ostatni_);
+  }
+
+  const bool terminal_;
   const StanOkna* okno_ = nullptr;
+  std::vector<const char*> fazy_;
+  std::size_t faza_ = 0;
+  std::size_t szerokosc_ = 0;
   int ostatni_ = -1;
   bool otwarta_linia_ = false;
 };
@@ -108,7 +177,7 @@ void przepusc_polling(TimerReczny& timer, const std::uint32_t& ostatnie_dane) {
     timer.pompuj();
     const std::uint32_t teraz = zegar_ms();
     if (teraz - poczatek >= kNajkrocej && teraz - ostatnie_dane >= kCisza) return;
-    if (teraz - poczatek >= kNajdluzej) return;
+    if (teraz - poczatek >= kNajdluzej || g_sygnal != 0) return;
     const std::int64_t czekaj = timer.do_nastepnego();
     if (czekaj < 0) return;  // port closed: no polling
     std::this_thread::sleep_for(std::chrono::milliseconds(czekaj > 0 ? czekaj : 1));
@@ -116,11 +185,34 @@ void przepusc_polling(TimerReczny& timer, const std::uint32_t& ostatnie_dane) {
 }
 
 // Ports the search found but could not open: which device and why, on standard error.
-void zglos_nieotwarte(const Programator& p) {
+// Returns how many were told.
+int zglos_nieotwarte(const Programator& p) {
+  int ile = 0;
   for (const Programator::NieotwartyPort& n : p.nieotwarte) {
     const std::string tekst = tekst_bledu_otwarcia(n.nazwa, n.blad);
-    if (!tekst.empty()) std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
+    if (tekst.empty()) continue;
+    std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
+    ++ile;
   }
+  return ile;
+}
+
+// The user's comN links among the searched ports that lead nowhere: such a link is no
+// programmer, and its mere presence turns the automatic choice of COM1..COM4 off.
+int zglos_puste_lacza(PlatformaSzeregowa& platforma, int pierwszy, int ostatni) {
+  int ile = 0;
+  for (const OpisPortu& o : platforma.opisz_porty(ostatni)) {
+    if (o.numer < pierwszy || o.skad != Przypisanie::lacze || o.istnieje) continue;
+    std::vector<char> cel(4096);
+    const ssize_t n = readlink(o.urzadzenie.c_str(), cel.data(), cel.size() - 1);
+    const std::string dokad = n > 0 ? std::string(cel.data(), static_cast<std::size_t>(n)) : "";
+    std::fprintf(stderr,
+                 "ostrel-cli: com%d: łącze %s prowadzi do %s, którego nie ma; popraw je albo "
+                 "usuń (dopóki istnieje, porty com1..com4 nie są wybierane automatycznie)\n",
+                 o.numer, o.urzadzenie.c_str(), dokad.c_str());
+    ++ile;
+  }
+  return ile;
 }
 
 bool parsuj_wlacznik(const char* s, int& wynik) {
@@ -142,11 +234,50 @@ bool parsuj_liczbe(const char* s, int& wynik) {
   return true;
 }
 
-std::string katalog_pliku(const std::string& sciezka) {
-  const auto ukosnik = sciezka.rfind('/');
-  if (ukosnik == std::string::npos) return ".";
-  if (ukosnik == 0) return "/";
-  return sciezka.substr(0, ukosnik);
+// Signature bytes in address order (0x1E first) from the order the programmer sends.
+std::array<std::uint8_t, 3> adresowo(const std::array<std::uint8_t, 3>& odebrane) {
+  return {odebrane[2], odebrane[1], odebrane[0]};
+}
+
+std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b, int ile = 3) {
+  std::string t;
+  for (int i = 0; i < ile; ++i) {
+    char s[4];
+    std::snprintf(s, sizeof s, "%02X", b[static_cast<std::size_t>(i)]);
+    if (!t.empty()) t += ' ';
+    t += s;
+  }
+  return t;
+}
+
+// All three bytes came, and they are not what a line without a chip gives.
+bool jest_sygnatura(const Programator::OdczytSygnatury& o) {
+  if (o.odebrane < 3) return false;
+  const auto& b = o.bajty;
+  const bool puste =
+      (b[0] == 0xFF && b[1] == 0xFF && b[2] == 0xFF) || (b[0] == 0 && b[1] == 0 && b[2] == 0);
+  return !puste;
+}
+
+// What was read, in address order; "nic" when no byte came.
+std::string tekst_odczytu(const Programator::OdczytSygnatury& o) {
+  if (o.odebrane == 0) return "brak odpowiedzi";
+  const auto a = adresowo(o.bajty);
+  std::string t;
+  // The bytes that came are the last in address order.
+  for (int i = 3 - o.odebrane; i < 3; ++i) {
+    char s[4];
+    std::snprintf(s, sizeof s, "%02X", a[static_cast<std::size_t>(i)]);
+    if (!t.empty()) t += ' ';
+    t += s;
+  }
+  if (o.odebrane < 3) t += " (niepełna)";
+  return t;
+}
+
+std::string opis_ukladu(int indeks) {
+  return nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]) + " (sygnatura " +
+         tekst_sygnatury_ukladu(indeks) + ")";
 }
 
 void wypisz_informacje(const Programator& p) {
@@ -187,17 +318,27 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
   switch (polecenie.rodzaj) {
     case Rodzaj::wykryj:
       break;
-    case Rodzaj::pamiec:
-      widok.pokazuj(&p.okno);
+    case Rodzaj::pamiec: {
+      static const std::vector<const char*> kFazy[] = {{"Odczyt"},
+                                                       {"Odczyt"},
+                                                       {"Weryfikacja"},
+                                                       {"Weryfikacja"},
+                                                       {"Programowanie", "Weryfikacja"},
+                                                       {"Programowanie", "Weryfikacja"}};
+      widok.pokazuj(&p.okno, kFazy[polecenie.operacja]);
       w = p.operacja_pamieci(polecenie.operacja);
-      widok.pokazuj(nullptr);
       widok.zamknij_linie();
+      widok.pokazuj(nullptr);
+      if (g_sygnal != 0) return w;
       if (w == Wynik::blad_weryfikacji) {
-        std::printf("%s, jednostka %s\n", p.status.Label1.c_str(), p.okno.Label2.c_str());
+        const Programator::Roznica& r = p.pierwsza_roznica;
+        std::printf("%s pod adresem 0x%04X: w pliku 0x%02X, w układzie 0x%02X\n", kBladWeryfikacji,
+                    static_cast<unsigned>(r.adres), r.w_pliku, r.w_ukladzie);
       } else if (w != Wynik::ok || polecenie.operacja >= 2) {
         std::printf("%s\n", p.status.Label1.c_str());
       }
       return w;
+    }
     case Rodzaj::informacje:
       w = p.zaawansowane();
       if (w != Wynik::ok) break;
@@ -248,8 +389,169 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
       return Wynik::ok;
   }
   widok.zamknij_linie();
-  std::printf("%s\n", p.status.Label1.c_str());
+  if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
   return w;
+}
+
+}  // namespace
+
+namespace {
+
+// Commands that write or erase the chip: refused on another part's signature.
+bool zapisuje(const Polecenie& p) {
+  return p.rodzaj == Rodzaj::blokada || p.rodzaj == Rodzaj::kasowanie ||
+         (p.rodzaj == Rodzaj::pamiec && p.operacja >= 4);
+}
+
+// The checks that need the chosen part; -1 when all pass, else the exit status.
+int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polecenie,
+                       const Strumien* obraz, int tryb, const int (&bezpiecznik)[2]) {
+  const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
+  for (int i = 0; i < 2; ++i) {
+    if (bezpiecznik[i] >= 0 && !ma_bezpiecznik(u, i + 1)) {
+      return blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") + ": układ " +
+                         nazwa_krotka(u) + " nie ma takiego bezpiecznika");
+    }
+  }
+  if (polecenie.rodzaj == Rodzaj::pamiec) {
+    const int kod = polecenie.operacja;
+    const bool eeprom = kod == 1 || kod == 3 || kod == 5;
+    if (eeprom && p.rozmiar_eeprom == 0)
+      return blad("układ " + nazwa_krotka(u) + " nie ma pamięci EEPROM", kKodWywolania);
+    if (obraz != nullptr && obraz->rozmiar() > p.pojemnosc(!eeprom)) {
+      std::printf("%s: plik opisuje %zu bajtów, pamięć %s układu %s ma %zu bajtów\n", kPlikZaDuzy,
+                  obraz->rozmiar(), eeprom ? "EEPROM" : "flash", nazwa_krotka(u).c_str(),
+                  p.pojemnosc(!eeprom));
+      return kKodWywolania;
+    }
+  } else if (polecenie.rodzaj == Rodzaj::blokada) {
+    const int liczba = u.liczba_trybow;
+    if (tryb < 0 || tryb >= liczba)
+      return blad_uzycia(std::string("tryb blokady układu ") + nazwa_krotka(u) +
+                         " musi być liczbą 0.." + std::to_string(liczba - 1));
+  }
+  return -1;
+}
+
+// Compares the chip's signature with the chosen part before the command runs. -1 to go
+// on, else the exit status.
+int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
+  Programator::OdczytSygnatury o;
+  if (p.czytaj_sygnature_ukladu(p.kod_ukladu, o) != Wynik::ok) {
+    if (g_sygnal != 0) return -1;
+    std::printf("%s\n", p.status.Label1.c_str());
+    return kod_wyjscia(Wynik::brak_odpowiedzi);
+  }
+  const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
+  if (!jest_sygnatura(o)) {
+    std::fprintf(stderr,
+                 "ostrel-cli: programator nie podał sygnatury układu (odczytano: %s); nie można "
+                 "sprawdzić, czy w podstawce jest %s\n",
+                 tekst_odczytu(o).c_str(), wybrany.c_str());
+    return -1;
+  }
+  const auto bajty = adresowo(o.bajty);
+  if (sygnatura_pasuje(indeks, bajty)) {
+    std::fprintf(stderr, "Sygnatura %s: %s\n", tekst_bajtow(bajty).c_str(), wybrany.c_str());
+    return -1;
+  }
+  const int znaleziony = uklad_o_sygnaturze(bajty);
+  std::string tekst =
+      "wybrano układ " + opis_ukladu(indeks) + ", a układ w podstawce ma " + "sygnaturę " +
+      tekst_bajtow(bajty) +
+      (znaleziony >= 0 ? ", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])
+                       : ", której nie ma żaden znany układ");
+  if (!zapisuje(polecenie)) {
+    std::fprintf(stderr, "ostrel-cli: uwaga: %s\n", tekst.c_str());
+    return -1;
+  }
+  if (wymus) {
+    std::fprintf(stderr, "ostrel-cli: %s; --force: zapis mimo to\n", tekst.c_str());
+    return -1;
+  }
+  return blad(tekst + "; nic nie zapisano (--force zapisuje mimo to)",
+              kod_wyjscia(Wynik::inny_uklad));
+}
+
+// --device auto: the part whose signature the chip gives in a low-voltage serial mode.
+// The 12 V mode (device code 12) is never selected: a guess must not put 12 V on a chip
+// that does not take it. The row's index, or -1 after the refusal was said.
+int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
+  std::vector<std::uint8_t> kody;
+  for (const Uklad& u : kUklady) {
+    if (u.kod_ukladu == kKodBezOdczytuBlokad) continue;
+    if (std::find(kody.begin(), kody.end(), u.kod_ukladu) == kody.end())
+      kody.push_back(u.kod_ukladu);
+  }
+  // The AVR parts first: the most common in the socket.
+  std::stable_partition(kody.begin(), kody.end(), [](std::uint8_t k) { return k != 134; });
+  const std::string lista = "; podaj układ: --device NAZWA (" + nazwy_ukladow() + ")";
+  std::string odczytano = "brak odpowiedzi";
+  for (std::uint8_t kod : kody) {
+    Programator::OdczytSygnatury o;
+    if (p.czytaj_sygnature_ukladu(kod, o) != Wynik::ok) {
+      kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
+      if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
+      return -1;
+    }
+    if (o.odebrane == 0) break;  // the programmer gives no signature in any mode
+    if (!jest_sygnatura(o)) {
+      odczytano = tekst_odczytu(o);
+      continue;
+    }
+    const auto bajty = adresowo(o.bajty);
+    const int indeks = uklad_o_sygnaturze(bajty);
+    kod_wyjscia_bledu = kKodWywolania;
+    if (indeks < 0) {
+      blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " nie należy do żadnego znanego " +
+               "układu" + lista,
+           kKodWywolania);
+      return -1;
+    }
+    const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
+    if (u.kod_ukladu == kKodBezOdczytuBlokad) {
+      blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " to " + nazwa_krotka(u) +
+               ", programowany w trybie 12 V, którego rozpoznawanie nie próbuje" + lista,
+           kKodWywolania);
+      return -1;
+    }
+    // Read in the part's own mode, the signature must stay the same.
+    if (u.kod_ukladu != kod) {
+      Programator::OdczytSygnatury w;
+      if (p.czytaj_sygnature_ukladu(u.kod_ukladu, w) != Wynik::ok) {
+        kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
+        if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
+        return -1;
+      }
+      if (w.odebrane != 3 || w.bajty != o.bajty) {
+        blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " (" + nazwa_krotka(u) +
+                 ") nie potwierdziła się w trybie tego układu (odczytano: " + tekst_odczytu(w) +
+                 ")" + lista,
+             kKodWywolania);
+        return -1;
+      }
+    }
+    std::fprintf(stderr, "Rozpoznano układ %s (sygnatura %s)\n", nazwa_krotka(u).c_str(),
+                 tekst_bajtow(bajty).c_str());
+    return indeks;
+  }
+  kod_wyjscia_bledu = kKodWywolania;
+  blad("--device auto: układ nie podał sygnatury (odczytano: " + odczytano + ")" + lista,
+       kKodWywolania);
+  return -1;
+}
+
+// Ends the program the way the signal would have, after the port has been handed back.
+// A write may have changed part of the chip before the signal came: that is said.
+[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis) {
+  const int numer = g_sygnal;
+  port.Close();
+  std::fflush(stdout);
+  std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
+               zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
+  std::signal(numer, SIG_DFL);
+  std::raise(numer);
+  std::_Exit(128 + numer);
 }
 
 }  // namespace
@@ -259,6 +561,7 @@ int programator(int argc, char** argv) {
   std::string sciezka_portu;
   std::string uklad;
   bool bez_kasowania = false;
+  bool wymus = false;
   int bezpiecznik[2] = {-1, -1};
   std::vector<std::string> pozycyjne;
   bool koniec_opcji = false;
@@ -282,18 +585,24 @@ int programator(int argc, char** argv) {
       if (v != nullptr && std::strchr(v, '/') != nullptr) {
         sciezka_portu = v;
         numer_portu = 0;
-      } else if (v == nullptr || !parsuj_liczbe(v, numer_portu) || numer_portu < 1 ||
-                 numer_portu > 16) {
+      } else if (v == nullptr) {
         return blad_uzycia("--port wymaga numeru portu 1..16 albo ścieżki urządzenia");
+      } else if (!parsuj_liczbe(v, numer_portu) || numer_portu < 1 || numer_portu > 16) {
+        // "ttyUSB0" is meant as a device: say how to name one.
+        return blad_uzycia(std::string("--port ") + v +
+                           ": to nie jest numer portu 1..16 ani ścieżka urządzenia (ścieżka "
+                           "zawiera ukośnik: /dev/ttyUSB0, ./ttyUSB0)");
       } else {
         sciezka_portu.clear();
       }
     } else if (std::strcmp(a, "--device") == 0) {
       const char* v = wartosc();
-      if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu");
+      if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu albo auto");
       uklad = v;
     } else if (std::strcmp(a, "--no-erase") == 0) {
       bez_kasowania = true;
+    } else if (std::strcmp(a, "--force") == 0) {
+      wymus = true;
     } else if (std::strcmp(a, "--fuse1") == 0 || std::strcmp(a, "--fuse2") == 0) {
       const char* v = wartosc();
       const int ktory = a[6] == '1' ? 0 : 1;
@@ -325,6 +634,23 @@ int programator(int argc, char** argv) {
   if ((bezpiecznik[0] >= 0 || bezpiecznik[1] >= 0) && polecenie->rodzaj != Rodzaj::blokada)
     return blad_uzycia("--fuse1 i --fuse2 działają tylko z write-lock");
 
+  // A command that talks to the chip must know which chip: a wrong guess writes with
+  // another part's algorithm.
+  std::string auto_klucz = uklad;
+  for (char& c : auto_klucz) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool automatycznie = auto_klucz == "auto";
+  int indeks = -1;
+  if (!automatycznie && !uklad.empty()) {
+    indeks = znajdz_uklad(uklad);
+    if (indeks < 0)
+      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + nazwy_ukladow());
+  }
+  if (uklad.empty() && polecenie->rodzaj != Rodzaj::wykryj) {
+    return blad_uzycia("polecenie " + std::string(polecenie->nazwa) +
+                       " wymaga układu: --device NAZWA (" + nazwy_ukladow() +
+                       ") albo --device auto");
+  }
+
   TimerReczny timer;
   TCommPortDriver port(nullptr, &timer);
   ustaw_CommPortDriver1(port);
@@ -335,57 +661,73 @@ int programator(int argc, char** argv) {
   WidokCli widok;
   Programator p(port, widok);
   p.dialog.kasowanie = !bez_kasowania;
-
-  int indeks = kUkladDomyslny;
-  if (uklad.empty()) {
-    p.domyslne();
-  } else {
-    indeks = znajdz_uklad(uklad);
-    if (indeks < 0)
-      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + nazwy_ukladow());
+  p.przerwanie = &g_sygnal;
+  if (indeks >= 0) {
     p.ComboBox1Change(indeks);
-  }
-  const Uklad& wybrany = kUklady[static_cast<std::size_t>(indeks)];
-  for (int i = 0; i < 2; ++i) {
-    if (bezpiecznik[i] >= 0 && !ma_bezpiecznik(wybrany, i + 1)) {
-      return blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") + ": układ " +
-                         nazwa_krotka(wybrany) + " nie ma takiego bezpiecznika");
-    }
+  } else {
+    p.domyslne();
   }
 
   // Everything that can be checked without the programmer is checked before any port
   // is touched.
   int tryb = -1;
+  Strumien obraz;
+  bool jest_obraz = false;
   if (polecenie->rodzaj == Rodzaj::pamiec) {
     const int kod = polecenie->operacja;
-    const bool eeprom = kod == 1 || kod == 3 || kod == 5;
-    if (eeprom && p.rozmiar_eeprom == 0)
-      return blad_uzycia("układ " + p.okno.ComboBox1_text + " nie ma pamięci EEPROM");
     if (kod >= 2) {
-      Strumien obraz;
       std::string tekst;
       PrzyczynaHex przyczyna;
-      const Wynik w = wczytaj_hex(argument, obraz, tekst, p.pojemnosc(!eeprom), &przyczyna,
-                                  eeprom ? PamiecElf::eeprom : PamiecElf::flash);
+      const Wynik w = wczytaj_hex(argument, obraz, tekst, static_cast<std::size_t>(-1), &przyczyna,
+                                  kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash);
       if (w != Wynik::ok) {
+        // The reason the file could not be read, in the program's words.
+        if (w == Wynik::blad_pliku && tekst == "Nie można otworzyć pliku " + argument) {
+          Strumien s;
+          std::string powod;
+          if (!s.wczytaj_plik(argument, &powod) && !powod.empty()) tekst += ": " + powod;
+        }
         std::printf("%s\n", tekst.c_str());
         std::fflush(stdout);
         const std::string objasnienie = objasnienie_hex(przyczyna);
         if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
-        return kod_wyjscia(w);
+        return kKodWywolania;
       }
-    } else if (access(katalog_pliku(argument).c_str(), W_OK) != 0) {
-      std::printf("Nie można zapisać pliku %s\n", argument.c_str());
-      return kod_wyjscia(Wynik::blad_pliku);
+      jest_obraz = true;
+    } else if (const std::string powod = powod_zapisu(argument); !powod.empty()) {
+      std::printf("Nie można zapisać pliku %s: %s\n", argument.c_str(), powod.c_str());
+      return kKodWywolania;
     }
     p.nazwa_pliku = argument;
   } else if (polecenie->rodzaj == Rodzaj::blokada) {
-    const int liczba = static_cast<int>(p.dialog.mode_items.size());
-    if (!parsuj_liczbe(argument.c_str(), tryb) || tryb < 0 || tryb >= liczba)
-      return blad_uzycia(std::string("tryb blokady układu ") + nazwa_krotka(wybrany) +
-                         " musi być liczbą 0.." + std::to_string(liczba - 1));
+    if (!parsuj_liczbe(argument.c_str(), tryb) || tryb < 0 || tryb > 3)
+      return blad_uzycia("tryb blokady musi być liczbą 0..3 (0..2 przy dwóch bitach lock)");
+  }
+  if (indeks >= 0) {
+    const int k =
+        sprawdz_dla_ukladu(p, indeks, *polecenie, jest_obraz ? &obraz : nullptr, tryb, bezpiecznik);
+    if (k >= 0) return k;
   }
 
+  // An explicit device that is not there is said before anything else; a relative
+  // path is taken from the current folder, as a shell user means it.
+  if (!sciezka_portu.empty()) {
+    if (sciezka_portu[0] != '/') {
+      while (sciezka_portu.rfind("./", 0) == 0) sciezka_portu.erase(0, 2);
+      std::vector<char> katalog(4096);
+      if (getcwd(katalog.data(), katalog.size()) != nullptr)
+        sciezka_portu = std::string(katalog.data()) + "/" + sciezka_portu;
+    }
+    struct stat st {};
+    if (stat(sciezka_portu.c_str(), &st) != 0) {
+      const int e = errno;
+      return blad("--port " + sciezka_portu + ": " +
+                      (e == EACCES ? std::string("brak uprawnień") : std::string("nie istnieje")),
+                  kod_wyjscia(Wynik::port_niedostepny));
+    }
+  }
+
+  lap_sygnaly();
   if (!sciezka_portu.empty()) {
     p.sprawdz_urzadzenie(sciezka_portu);
   } else if (numer_portu != 0) {
@@ -393,26 +735,80 @@ int programator(int argc, char** argv) {
   } else {
     p.sprawdz();
   }
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+  // The command-line tool has no demo mode: the search's text says only what it found.
+  const std::string kTrybDemo = " - tryb demo";
+  std::string wynik_szukania = p.status.Label1;
+  if (wynik_szukania.size() > kTrybDemo.size() &&
+      wynik_szukania.compare(wynik_szukania.size() - kTrybDemo.size(), kTrybDemo.size(),
+                             kTrybDemo) == 0)
+    wynik_szukania.resize(wynik_szukania.size() - kTrybDemo.size());
   if (p.brak_programatora != 0) {
-    std::printf("%s\n", p.status.Label1.c_str());
+    std::printf("%s\n", wynik_szukania.c_str());
     std::fflush(stdout);
-    zglos_nieotwarte(p);
-    return kod_wyjscia(Wynik::brak_odpowiedzi);
+    int powody = zglos_nieotwarte(p);
+    if (sciezka_portu.empty()) {
+      powody += numer_portu != 0 ? zglos_puste_lacza(port.Platforma(), numer_portu, numer_portu)
+                                 : zglos_puste_lacza(port.Platforma(), 1, kPortySzukania);
+    }
+    return powody > 0 ? kod_wyjscia(Wynik::port_niedostepny) : kod_wyjscia(Wynik::brak_odpowiedzi);
+  }
+  // Found by the probe, but taken by another program before it could be opened again.
+  if (!port.IsOpen()) {
+    const std::string nazwa =
+        !sciezka_portu.empty() ? sciezka_portu : "com" + std::to_string(p.znaleziony_port);
+    std::string tekst = tekst_bledu_otwarcia(nazwa, port.OpenError());
+    if (tekst.empty()) tekst = nazwa + ": port zniknął po wyszukaniu programatora";
+    return blad(tekst, kod_wyjscia(Wynik::port_niedostepny));
   }
   if (polecenie->rodzaj == Rodzaj::wykryj) {
-    std::printf("%s\n", p.status.Label1.c_str());
+    std::printf("%s\n", wynik_szukania.c_str());
     std::fflush(stdout);
     zglos_nieotwarte(p);
     return 0;
   }
-  std::fprintf(stderr, "%s\n", p.status.Label1.c_str());
+  std::fprintf(stderr, "%s\n", wynik_szukania.c_str());
   zglos_nieotwarte(p);
   przepusc_polling(timer, ostatnie_dane);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+
+  if (automatycznie) {
+    int kod = kKodWywolania;
+    indeks = rozpoznaj_uklad(p, kod);
+    if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+    if (indeks < 0) return kod;
+    p.ComboBox1Change(indeks);
+    const int k =
+        sprawdz_dla_ukladu(p, indeks, *polecenie, jest_obraz ? &obraz : nullptr, tryb, bezpiecznik);
+    if (k >= 0) return k;
+    przepusc_polling(timer, ostatnie_dane);
+  } else if (polecenie->rodzaj != Rodzaj::informacje) {
+    const int k = sprawdz_sygnature(p, indeks, *polecenie, wymus);
+    if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+    if (k >= 0) return k;
+    przepusc_polling(timer, ostatnie_dane);
+  }
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
+  // info reads the signature itself: a part other than the chosen one is pointed out.
+  if (polecenie->rodzaj == Rodzaj::informacje && w == Wynik::ok && !automatycznie) {
+    const auto bajty = adresowo(p.sygnatura);
+    if (!sygnatura_pasuje(indeks, bajty)) {
+      const int znaleziony = uklad_o_sygnaturze(bajty);
+      std::fprintf(
+          stderr, "ostrel-cli: uwaga: wybrano układ %s, a sygnatura to %s%s\n",
+          opis_ukladu(indeks).c_str(), tekst_bajtow(bajty).c_str(),
+          znaleziony >= 0
+              ? (", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])).c_str()
+              : "");
+    }
+  }
   // The answer of a closing 'L' that nobody awaits is still on its way: let the polling
   // take it before the port closes, as the windowed program would.
   przepusc_polling(timer, ostatnie_dane);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
   return kod_wyjscia(w);
 }
 

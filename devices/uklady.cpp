@@ -26,6 +26,54 @@ const std::array<Uklad, kLiczbaUkladow> kUklady = {{
      "Programowanie SPI (SPIEN)"},
 }};
 
+// The 8051 parts' signatures are those their parallel-programming datasheets list for
+// the 12 V parts (the third byte 0xFF: a 5 V-programming part reads 0x05 there and is
+// no part of this table). The x051 parts list two bytes only; the AT89S parts' third
+// byte is not confirmed.
+const std::array<SygnaturaUkladu, kLiczbaUkladow> kSygnatury = {{
+    {{0x1E, 0x51, 0xFF}, 3, true},   // AT89C51
+    {{0x1E, 0x52, 0xFF}, 3, true},   // AT89C52
+    {{0x1E, 0x55, 0xFF}, 3, false},  // AT89C55
+    {{0x1E, 0x11, 0xFF}, 2, true},   // AT89C1051
+    {{0x1E, 0x21, 0xFF}, 2, true},   // AT89C2051
+    {{0x1E, 0x41, 0xFF}, 2, true},   // AT89C4051
+    {{0x1E, 0x72, 0x06}, 2, false},  // AT89S8252
+    {{0x1E, 0x53, 0x06}, 2, false},  // AT89S53
+    {{0x1E, 0x90, 0x01}, 3, true},   // AT90S1200
+    {{0x1E, 0x91, 0x01}, 3, true},   // AT90S2313
+    {{0x1E, 0x92, 0x01}, 3, true},   // AT90S4414
+    {{0x1E, 0x93, 0x01}, 3, true},   // AT90S8515
+}};
+
+bool sygnatura_pasuje(int indeks, const std::array<std::uint8_t, 3>& adresowo) {
+  if (indeks < 0 || indeks >= kLiczbaUkladow) return false;
+  const SygnaturaUkladu& s = kSygnatury[static_cast<std::size_t>(indeks)];
+  for (std::size_t i = 0; i < s.znaczace; ++i) {
+    if (s.bajty[i] != adresowo[i]) return false;
+  }
+  return true;
+}
+
+int uklad_o_sygnaturze(const std::array<std::uint8_t, 3>& adresowo) {
+  for (int i = 0; i < kLiczbaUkladow; ++i) {
+    if (sygnatura_pasuje(i, adresowo)) return i;
+  }
+  return -1;
+}
+
+std::string tekst_sygnatury_ukladu(int indeks) {
+  std::string t;
+  if (indeks < 0 || indeks >= kLiczbaUkladow) return t;
+  const SygnaturaUkladu& s = kSygnatury[static_cast<std::size_t>(indeks)];
+  static constexpr char kCyfry[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < s.znaczace; ++i) {
+    if (!t.empty()) t += ' ';
+    t += kCyfry[s.bajty[i] >> 4];
+    t += kCyfry[s.bajty[i] & 0xF];
+  }
+  return t;
+}
+
 namespace {
 // The name without blanks around it, the leading full stop and the " /NN" suffix.
 std::string_view rdzen(std::string_view s) {

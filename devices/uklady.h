@@ -48,6 +48,27 @@ bool ma_bezpiecznik(const Uklad& u, int ktory);
 // Every row's short name, joined with ", ": what a front end offers for an unknown name.
 std::string nazwy_ukladow();
 
+// A part's signature, as its datasheet gives the bytes at signature addresses 0, 1, 2.
+// The programmer answers 's' with them in reverse order (address 2 first).
+struct SygnaturaUkladu {
+  std::array<std::uint8_t, 3> bajty;  // bytes at addresses 0, 1, 2 (Atmel's 0x1E first)
+  std::uint8_t znaczace;              // how many of them identify the part (2 or 3); the
+                                      // rest is not given by the datasheet and not compared
+  bool pewna;                         // false: taken from a related part's datasheet, unsure
+};
+
+// In the device box's order, row for row beside kUklady.
+extern const std::array<SygnaturaUkladu, kLiczbaUkladow> kSygnatury;
+
+// Whether three bytes in address order (0x1E first) are the signature of row `indeks`.
+bool sygnatura_pasuje(int indeks, const std::array<std::uint8_t, 3>& adresowo);
+
+// The row whose signature the bytes (address order) are, or -1.
+int uklad_o_sygnaturze(const std::array<std::uint8_t, 3>& adresowo);
+
+// Row's signature as text, significant bytes only ("1E 91 01", "1E 21").
+std::string tekst_sygnatury_ukladu(int indeks);
+
 // Finds a row by its item text, matched without case, without a leading full stop and
 // without a trailing " /NN" suffix ("at90s8515", ".AT90S2313", "AT90S8515 /35" all match).
 // Returns the index or -1.

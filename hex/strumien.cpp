@@ -29,8 +29,37 @@ void Strumien::zapisz(const void* dane, std::size_t n) {
 }
 
 namespace {
+// The reasons a user meets, in the program's own language; anything rarer as the
+// system words it.
 void ustaw_blad(std::string* blad, int err) {
-  if (blad) *blad = std::strerror(err);
+  if (!blad) return;
+  switch (err) {
+    case ENOENT:
+      *blad = "nie istnieje";
+      break;
+    case ENOTDIR:
+      *blad = "nie istnieje (część ścieżki nie jest katalogiem)";
+      break;
+    case EACCES:
+    case EPERM:
+      *blad = "brak uprawnień";
+      break;
+    case EISDIR:
+      *blad = "to jest katalog";
+      break;
+    case EINVAL:  // what the loader gives a pipe or a device
+      *blad = "to nie jest zwykły plik";
+      break;
+    case ENOSPC:
+      *blad = "brak miejsca na dysku";
+      break;
+    case EROFS:
+      *blad = "system plików jest tylko do odczytu";
+      break;
+    default:
+      *blad = std::strerror(err);
+      break;
+  }
 }
 }  // namespace
 

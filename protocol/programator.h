@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -27,10 +28,14 @@ enum class Wynik {
   blad_pliku,        // the file could not be read or written
   brak_odpowiedzi,   // "Programator nie odpowiada": the programmer stopped answering
   nic,               // nothing to do (no EEPROM, unknown code)
+  port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
+  inny_uklad,        // the chip in the socket is not the chosen part
 };
 
-// Exit status convention shared by the front ends: 0 done, 1 verification difference or
-// HEX error, 2 file or usage error, 3 no programmer or it stopped answering.
+// Exit status convention shared by the front ends: 0 done; 1 the operation failed
+// (verification difference, file not written); 2 the call or the input file is wrong;
+// 3 no programmer answered, or it stopped answering; 4 the port cannot be used; 5 the
+// chip in the socket is not the chosen part.
 int kod_wyjscia(Wynik w);
 
 inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
@@ -122,6 +127,15 @@ class Programator {
   // Bytes the selected device's flash (or EEPROM) holds: the largest image it takes.
   std::size_t pojemnosc(bool flash) const;
 
+  // ---- The chip's signature before a write: drain; 'T' kod ->1; 'P' ->1; 's' and its
+  // three bytes, each awaited up to 33 reads (a missing one ends the answer); 'L' ->1;
+  // drain. Wynik::ok, or brak_odpowiedzi when the programmer stopped answering.
+  struct OdczytSygnatury {
+    std::array<std::uint8_t, 3> bajty{};  // in the order of reception (address 2 first)
+    int odebrane = 0;                     // how many of the three came
+  };
+  Wynik czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt);
+
   // ---- Identification, lock bits and fuses.
   Wynik zaawansowane();
   Wynik Button1Click();
@@ -173,6 +187,20 @@ class Programator {
   // The bound of every wait for a byte.
   std::uint32_t limit_odpowiedzi_ms = 5000;
 
+  // The first difference weryfikuj found: byte address (under paired addressing the
+  // differing byte's own address), the byte of the image and the byte read.
+  struct Roznica {
+    std::uint32_t adres = 0;
+    std::uint8_t w_pliku = 0;
+    std::uint8_t w_ukladzie = 0;
+  };
+  Roznica pierwsza_roznica;
+
+  // Set by a front end's signal handler (never null-dereferenced when unset): every wait
+  // gives up as if the programmer had stopped answering, so the port is closed and
+  // restored by the usual path and no file is written.
+  const volatile std::sig_atomic_t* przerwanie = nullptr;
+
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
   void ustaw_postep_wprost(int wartosc);
@@ -185,6 +213,11 @@ class Programator {
   void zacznij_szukanie();
   void zakoncz_szukanie(bool znaleziony);
   std::uint32_t teraz();
+  // czekaj_ograniczone telling whether a byte came (it is then in `wynik`).
+  bool sprobuj_ograniczone(std::uint8_t& wynik);
+  bool przerwane() const;
+  // Records the first difference of weryfikuj; true.
+  bool zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku, std::uint8_t w_ukladzie);
 
   std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange
 };

@@ -114,6 +114,12 @@ void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
   }
 }
 
+bool Programator::zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku,
+                                  std::uint8_t w_ukladzie) {
+  pierwsza_roznica = {adres, w_pliku, w_ukladzie};
+  return true;
+}
+
 bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
   obraz.ustaw_pozycje(0);
   const std::size_t rozmiar = obraz.rozmiar();
@@ -126,13 +132,15 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
       ++licznik;
       const std::uint8_t b = bajt_lub_ff(obraz);
       wyslij(kd);
-      if (czekaj_na_bajt() != b) roznica = true;
+      const std::uint8_t r = czekaj_na_bajt();
+      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
     } else if (bajtowo) {
       const std::uint8_t b = bajt_lub_ff(obraz);
       wyslij_adres(*this, licznik);
       ++licznik;
       wyslij(kR);
-      if (czekaj_na_bajt() != b) roznica = true;
+      const std::uint8_t r = czekaj_na_bajt();
+      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
     } else {
       ++licznik;
       const std::uint8_t lo = bajt_lub_ff(obraz);
@@ -140,7 +148,11 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
       wyslij(kR);
       const std::uint8_t r1 = czekaj_na_bajt();  // the high byte comes first
       const std::uint8_t r2 = czekaj_na_bajt();
-      if (r2 != lo || r1 != hi) roznica = true;
+      if (r2 != lo) {
+        roznica = zanotuj_roznice(2 * (licznik - 1), lo, r2);
+      } else if (r1 != hi) {
+        roznica = zanotuj_roznice(2 * (licznik - 1) + 1, hi, r1);
+      }
     }
     ustaw_postep(obraz.pozycja(), rozmiar);
   }

@@ -33,14 +33,18 @@ int kod_wyjscia(Wynik w) {
     case Wynik::ok:
       return 0;
     case Wynik::blad_weryfikacji:
-    case Wynik::blad_hex:
+    case Wynik::blad_pliku:  // the operation's own file (a read's target) not written
       return 1;
-    case Wynik::blad_pliku:
+    case Wynik::blad_hex:
     case Wynik::nic:
       return 2;
     case Wynik::demo:
     case Wynik::brak_odpowiedzi:
       return 3;
+    case Wynik::port_niedostepny:
+      return 4;
+    case Wynik::inny_uklad:
+      return 5;
   }
   return 2;
 }
@@ -72,14 +76,14 @@ void Programator::oproznij_wejscie() {
   std::uint8_t b = 0;
   while (port.ReadByte(b)) {
     // A line that never falls silent is no programmer we can talk to.
-    if (teraz() - poczatek > limit_odpowiedzi_ms) throw PorzucenieOperacji();
+    if (teraz() - poczatek > limit_odpowiedzi_ms || przerwane()) throw PorzucenieOperacji();
   }
 }
 
 std::uint8_t Programator::czekaj_na_bajt() {
   const std::uint32_t poczatek = teraz();
   for (;;) {
-    if (!port.IsOpen()) throw PorzucenieOperacji();
+    if (!port.IsOpen() || przerwane()) throw PorzucenieOperacji();
     std::uint8_t b = 0;
     if (port.ReadByte(b)) {
       ostatni_bajt_ = b;
@@ -95,14 +99,22 @@ void Programator::wyslij_i_czekaj(std::uint8_t b) {
 }
 
 std::uint8_t Programator::czekaj_ograniczone(std::uint8_t poprzedni) {
+  std::uint8_t b = poprzedni;
+  sprobuj_ograniczone(b);
+  return b;
+}
+
+bool Programator::sprobuj_ograniczone(std::uint8_t& wynik) {
   for (int i = 0; i < kProbyOgraniczone; ++i) {
+    if (przerwane()) throw PorzucenieOperacji();
     std::uint8_t b = 0;
     if (port.ReadByte(b)) {
       ostatni_bajt_ = b;
-      return b;
+      wynik = b;
+      return true;
     }
   }
-  return poprzedni;
+  return false;
 }
 
 std::uint8_t Programator::pojedyncza_proba(std::uint8_t domyslny) {
@@ -134,6 +146,10 @@ bool Programator::testuj_port(int n) {
 
 void Programator::sprawdz() {
   szukaj(1, 4);
+}
+
+bool Programator::przerwane() const {
+  return przerwanie != nullptr && *przerwanie != 0;
 }
 
 void Programator::sprawdz_port(int n) {
@@ -174,6 +190,8 @@ void Programator::zakoncz_szukanie(bool znaleziony) {
 
 void Programator::szukaj(int pierwszy, int ostatni) {
   zacznij_szukanie();
+  // The ports by number: a device path of an earlier search must not stand in for them.
+  port.setDeviceName({});
   int znaleziony = 0;
   for (int n = pierwszy; n <= ostatni; ++n) {
     if (n < 1 || n > kNajwyzszyPort) continue;

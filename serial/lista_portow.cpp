@@ -44,7 +44,11 @@ std::string tekst_listy_portow(PlatformaSzeregowa& platforma) {
         continue;
     }
     if (!o.istnieje) {
-      t += ": nie istnieje\n";
+      // A link to nothing still turns the automatic choice off: it must be seen.
+      t += o.skad == Przypisanie::lacze
+               ? ": nie istnieje (łącze prowadzi donikąd; dopóki jest, porty com1..com4 nie są "
+                 "wybierane automatycznie)\n"
+               : ": nie istnieje\n";
       continue;
     }
     t += o.dostep ? ": istnieje, odczyt i zapis dozwolone" : ": istnieje, brak uprawnień";

@@ -8,22 +8,6 @@ namespace ostrel::sim {
 
 namespace {
 
-struct Sygnatura {
-  const char* uklad;      // item text of the device table, as znajdz_uklad matches it
-  std::uint8_t bajty[3];  // signature bytes at chip addresses 0, 1, 2 (Atmel: 1E first)
-};
-
-// The parts' factory signatures. The two-byte signatures of the AT89C x051 parts read
-// 0xFF at the third address, as an unprogrammed cell does.
-constexpr Sygnatura kSygnatury[] = {
-    {"AT89C51", {0x1E, 0x51, 0xFF}},   {"AT89C52", {0x1E, 0x52, 0xFF}},
-    {"AT89C55", {0x1E, 0x55, 0xFF}},   {"AT89C1051", {0x1E, 0x11, 0xFF}},
-    {"AT89C2051", {0x1E, 0x21, 0xFF}}, {"AT89C4051", {0x1E, 0x41, 0xFF}},
-    {"AT89S8252", {0x1E, 0x72, 0x06}}, {"AT89S53", {0x1E, 0x53, 0x06}},
-    {"AT90S1200", {0x1E, 0x90, 0x01}}, {"AT90S2313", {0x1E, 0x91, 0x01}},
-    {"AT90S4414", {0x1E, 0x92, 0x01}}, {"AT90S8515", {0x1E, 0x93, 0x01}},
-};
-
 constexpr std::uint8_t kCR = 13;
 
 enum class Rodzina { at89c, at89s8252, avr };
@@ -66,10 +50,9 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
     adres_ = ustawienia_.adres_startowy;
     kod_ = ustawienia_.kod_startowy;
   }
+  // The chip answers the signature the device table gives its part.
   const int moj = znajdz_uklad(uklad.nazwa);
-  for (const Sygnatura& s : kSygnatury) {
-    if (znajdz_uklad(s.uklad) == moj) std::memcpy(sygnatura_, s.bajty, 3);
-  }
+  if (moj >= 0) std::memcpy(sygnatura_, kSygnatury[static_cast<std::size_t>(moj)].bajty.data(), 3);
   // A new part has serial programming enabled (SPIEN programmed, 0) and every other
   // fuse unprogrammed.
   switch (rodzina(uklad.kod_ukladu)) {

@@ -98,5 +98,24 @@ TEST(ZnajdzUklad, NieznaneNazwy) {
   EXPECT_NE(znajdz_uklad("AT89S53"), znajdz_uklad("AT89S8252"));
 }
 
+// Each signature names its own part and no other: a check that took one part for another
+// would let a write go on with the wrong algorithm. A 5 V-programming AT89C51 (third byte
+// 0x05) is not the 12 V part the programmer drives.
+TEST(Sygnatury, KazdaWskazujeSwojUkladINicInnego) {
+  for (int i = 0; i < kLiczbaUkladow; ++i) {
+    SCOPED_TRACE(kUklady[static_cast<std::size_t>(i)].nazwa);
+    EXPECT_EQ(uklad_o_sygnaturze(kSygnatury[static_cast<std::size_t>(i)].bajty), i);
+    EXPECT_EQ(kSygnatury[static_cast<std::size_t>(i)].bajty[0], 0x1E) << "Atmel";
+  }
+  EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x91, 0x01}), 9);
+  EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x93, 0x01}), 11);
+  EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x21, 0x00}), 4) << "two significant bytes";
+  EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x51, 0x05}), -1);
+  EXPECT_EQ(uklad_o_sygnaturze({0xFF, 0xFF, 0xFF}), -1);
+  EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x91, 0x02}), -1);
+  EXPECT_EQ(tekst_sygnatury_ukladu(9), "1E 91 01");
+  EXPECT_EQ(tekst_sygnatury_ukladu(4), "1E 21");
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -57,12 +57,13 @@ TEST_F(PlikiHex, BrokenFilesAreRefusedBeforeTheProgrammerIsTouched) {
   ASSERT_EQ(::truncate(olbrzym.c_str(), off_t{4} << 40), 0);
 
   std::vector<ZlyPlik> zle = {
-      {"missing", pliki / "brak.hex", 2, "Nie można otworzyć pliku " + pliki / "brak.hex" + "\n"},
-      {"a pipe", fifo, 2, "Nie można otworzyć pliku " + fifo + "\n"},
-      {"a folder", katalog, 2, "Nie można otworzyć pliku " + katalog + "\n"},
-      {"empty", pliki / "pusty.hex", 1, "Nieprawidłowy format Intel HEX - :\n"},
-      {"binary garbage", pliki / "smieci.hex", 1, "Nieprawidłowy format Intel HEX - :\n"},
-      {"cut record", pliki / "ucięty.hex", 1, "Nieprawidłowy format Intel HEX - CR \n"},
+      {"missing", pliki / "brak.hex", 2,
+       "Nie można otworzyć pliku " + pliki / "brak.hex" + ": nie istnieje\n"},
+      {"a pipe", fifo, 2, "Nie można otworzyć pliku " + fifo + ": to nie jest zwykły plik\n"},
+      {"a folder", katalog, 2, "Nie można otworzyć pliku " + katalog + ": to jest katalog\n"},
+      {"empty", pliki / "pusty.hex", 2, "Nieprawidłowy format Intel HEX - :\n"},
+      {"binary garbage", pliki / "smieci.hex", 2, "Nieprawidłowy format Intel HEX - :\n"},
+      {"cut record", pliki / "ucięty.hex", 2, "Nieprawidłowy format Intel HEX - CR \n"},
       {"4 TB", olbrzym, 2,
        "Nie można otworzyć pliku " + olbrzym + ": plik jest za duży (ponad 4 MiB)\n"},
   };
@@ -71,7 +72,7 @@ TEST_F(PlikiHex, BrokenFilesAreRefusedBeforeTheProgrammerIsTouched) {
     zapisz_plik(pliki / "zakazany.hex", ":00000001FF\r\n");
     ::chmod((pliki / "zakazany.hex").c_str(), 0);
     zle.push_back({"unreadable", pliki / "zakazany.hex", 2,
-                   "Nie można otworzyć pliku " + pliki / "zakazany.hex" + "\n"});
+                   "Nie można otworzyć pliku " + pliki / "zakazany.hex" + ": brak uprawnień\n"});
   }
   for (const auto& z : zle) {
     for (const char* polecenie : {"program-flash", "verify-eeprom"}) sprawdz(polecenie, z);
@@ -90,7 +91,7 @@ TEST_F(PlikiHex, RefusedFileIsExplained) {
         uruchom_cli({"--port", "2", "--device", "AT90S8515", polecenie, pliki / "eeprom.eep"},
                     sim.konfiguracja(), 60);
     ASSERT_FALSE(p.zawieszony);
-    EXPECT_EQ(p.status, 1);
+    EXPECT_EQ(p.status, 2);
     EXPECT_EQ(p.wyjscie, "Nieprawidłowy format Intel HEX - LF \n");
     EXPECT_NE(p.bledy.find("Linia 1: rekord typu 04"), std::string::npos) << p.bledy;
     EXPECT_NE(p.bledy.find("--change-section-lma .eeprom=0"), std::string::npos) << p.bledy;
@@ -117,11 +118,16 @@ TEST_F(PlikiHex, MegabytesBeyondTheMemoryAreRefused) {
   tekst += ":00000001FF\r\n";
   ASSERT_GE(tekst.size(), 2u << 20);
   zapisz_plik(pliki / "duzy.hex", tekst);
-  const ZlyPlik z{"1 MB beyond the flash", pliki / "duzy.hex", 1,
-                  "Plik HEX nie mieści się w pamięci układu\n"};
-  sprawdz("program-flash", z);
-  sprawdz("verify-flash", z);
-  sprawdz("program-eeprom", z);
+  // Both sizes named: the image's and the memory's.
+  const std::string tekst_flash =
+      "Plik HEX nie mieści się w pamięci układu: plik opisuje 1048576 bajtów, pamięć flash "
+      "układu AT90S8515 ma 8192 bajtów\n";
+  sprawdz("program-flash", {"1 MB beyond the flash", pliki / "duzy.hex", 2, tekst_flash});
+  sprawdz("verify-flash", {"1 MB beyond the flash", pliki / "duzy.hex", 2, tekst_flash});
+  sprawdz("program-eeprom",
+          {"1 MB beyond the EEPROM", pliki / "duzy.hex", 2,
+           "Plik HEX nie mieści się w pamięci układu: plik opisuje 1048576 bajtów, pamięć "
+           "EEPROM układu AT90S8515 ma 512 bajtów\n"});
   sim.zatrzymaj();
   EXPECT_TRUE(czytaj_dziennik(dziennik).empty()) << "nothing may reach the programmer";
 }

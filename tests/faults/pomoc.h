@@ -27,7 +27,7 @@ inline constexpr double kGranicaCiszy = 5.0;
 inline constexpr double kZapas = 4.0;
 
 // What ostrel-cli prints when the search finds no programmer.
-inline constexpr const char* kBrakProgramatora = "Nie znaleziono programatora - tryb demo\n";
+inline constexpr const char* kBrakProgramatora = "Nie znaleziono programatora\n";
 
 struct Przebieg {
   int status = -1;          // exit status; 128 + signal when killed by one

@@ -56,7 +56,8 @@ class Trzymacz {
   int fd_;
 };
 
-TEST(LaczaCom, EachBadLinkAloneMeansNoProgrammer) {
+// The user can mend each of them: a port that cannot be used, not a silent programmer.
+TEST(LaczaCom, EachBadLinkAloneIsAPortThatCannotBeUsed) {
   Lacza lacza;
   const std::string zwykly = lacza.plik("zwykly_plik");
   zapisz_plik(zwykly, "nie jestem portem");
@@ -79,9 +80,11 @@ TEST(LaczaCom, EachBadLinkAloneMeansNoProgrammer) {
     SCOPED_TRACE(p.opis);
     lacza.ustaw(2, p.cel);
     for (const char* polecenie : {"detect", "info"}) {
-      const Przebieg r = uruchom_cli({"--port", "2", polecenie}, lacza.sciezka());
+      const Przebieg r =
+          uruchom_cli({"--port", "2", "--device", "AT90S8515", polecenie}, lacza.sciezka());
       ASSERT_FALSE(r.zawieszony);
-      EXPECT_EQ(r.status, 3) << polecenie;
+      EXPECT_EQ(r.status, 4) << polecenie;
+      EXPECT_EQ(r.bledy.rfind("ostrel-cli: com2", 0), 0u) << r.bledy;
       EXPECT_EQ(r.wyjscie, kBrakProgramatora) << polecenie;
       EXPECT_LE(r.sekundy, kGranicaCiszy + kZapas) << polecenie;
     }
@@ -146,7 +149,7 @@ TEST(LaczaCom, SecondProgramOnABusyPortIsTurnedAway) {
   if (zajety) drugi = uruchom_cli({"--port", "2", "detect"}, sim.konfiguracja());
   watek.join();
   ASSERT_TRUE(zajety) << "the first program never got under way";
-  EXPECT_EQ(drugi.status, 3);
+  EXPECT_EQ(drugi.status, 4);
   EXPECT_EQ(drugi.wyjscie, kBrakProgramatora);
   EXPECT_EQ(pierwszy.status, 0) << pierwszy.wyjscie;
   EXPECT_EQ(pierwszy.wyjscie, "Weryfikacja OK!\n");
@@ -172,7 +175,7 @@ TEST(LaczaCom, BusyPortIsExplained) {
   for (const auto& p : przypadki) {
     SCOPED_TRACE(p.port);
     const Przebieg r = uruchom_cli({"--port", p.port, "detect"}, sim.konfiguracja());
-    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.wyjscie, kBrakProgramatora);
     const std::string oczekiwany = "ostrel-cli: " + p.nazwa + ": port zajęty przez inny program: ";
     EXPECT_EQ(r.bledy.rfind(oczekiwany, 0), 0u) << r.bledy;
@@ -215,7 +218,7 @@ TEST(LaczaCom, PortWithoutRightsIsExplained) {
   ASSERT_TRUE(WIFEXITED(stan));
   if (WEXITSTATUS(stan) == 125) GTEST_SKIP() << "cannot give up root here";
   ASSERT_NE(WEXITSTATUS(stan), 126) << "the program cannot be run as nobody";
-  EXPECT_EQ(WEXITSTATUS(stan), 3);
+  EXPECT_EQ(WEXITSTATUS(stan), 4);
   const Bajty o = czytaj_plik(wy), e = czytaj_plik(bl);
   EXPECT_EQ(std::string(o.begin(), o.end()), kBrakProgramatora);
   EXPECT_EQ(std::string(e.begin(), e.end()),
@@ -241,7 +244,9 @@ TEST(LaczaCom, PortsListsLinksAndTheirState) {
   const std::string linie[] = {
       "COM1: łącze " + cfg + "1 -> " + wolny.pty() +
           ": istnieje, odczyt i zapis dozwolone, wolny\n",
-      "COM2: łącze " + cfg + "2 -> /nonexistent/ostrel-no-port: nie istnieje\n",
+      "COM2: łącze " + cfg +
+          "2 -> /nonexistent/ostrel-no-port: nie istnieje (łącze prowadzi "
+          "donikąd; dopóki jest, porty com1..com4 nie są wybierane automatycznie)\n",
       "COM3: /dev/ttyS2 (domyślnie)",
       "COM4: łącze " + cfg + "4 -> " + zajety.pty() +
           ": istnieje, odczyt i zapis dozwolone, zajęty przez inny program: ",

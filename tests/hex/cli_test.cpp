@@ -50,7 +50,7 @@ TEST(CliHex2bin, DobryPlikDajeObrazIKodZero) {
   EXPECT_EQ(czytaj_bajty(kat / "wy.bin"), oczekiwany);
 }
 
-TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
+TEST(CliHex2bin, ZlyPlikDajeKodDwaINieRuszaWyjscia) {
   KatalogTymczasowy kat;
   ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "stary.bin", std::string("poprzedni obraz"));
@@ -67,11 +67,11 @@ TEST(CliHex2bin, ZlyPlikDajeKodJedenINieRuszaWyjscia) {
     SCOPED_TRACE(p.wynik);
     zapisz_plik(kat / "zly.hex", p.tekst);
     auto w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "nowy.bin"});
-    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(w.kod, 2);
     EXPECT_EQ(w.wyjscie, p.wynik);
     EXPECT_FALSE(std::filesystem::exists(kat / "nowy.bin"));
     w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "stary.bin"});
-    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(w.kod, 2);
     EXPECT_EQ(czytaj_plik(kat / "stary.bin"), "poprzedni obraz");
   }
 }
@@ -81,22 +81,37 @@ TEST(CliHex2bin, BledyPlikowDajaKodDwa) {
   ASSERT_FALSE(kat.sciezka().empty());
   zapisz_plik(kat / "we.hex", ":0100000011EE\r\n" + kKoniec);
 
+  // Each reason in the program's own words.
   auto w = cli(kat, {"hex2bin", kat / "brak.hex", kat / "wy.bin"});
   EXPECT_EQ(w.kod, 2);
   EXPECT_EQ(w.wyjscie, "");
-  EXPECT_NE(w.bledy.find("brak.hex"), std::string::npos) << w.bledy;
+  EXPECT_EQ(w.bledy,
+            "ostrel-cli: nie można odczytać pliku " + (kat / "brak.hex") + ": nie istnieje\n");
 
   w = cli(kat, {"hex2bin", kat.sciezka(), kat / "wy.bin"});
   EXPECT_EQ(w.kod, 2) << "a folder as input";
+  EXPECT_EQ(w.bledy,
+            "ostrel-cli: nie można odczytać pliku " + kat.sciezka() + ": to jest katalog\n");
+
+  if (::geteuid() != 0) {  // root reads everything
+    zapisz_plik(kat / "zakazany.hex", ":0100000011EE\r\n" + kKoniec);
+    ::chmod((kat / "zakazany.hex").c_str(), 0);
+    w = cli(kat, {"hex2bin", kat / "zakazany.hex", kat / "wy.bin"});
+    EXPECT_EQ(w.bledy, "ostrel-cli: nie można odczytać pliku " + (kat / "zakazany.hex") +
+                           ": brak uprawnień\n");
+  }
 
   ASSERT_TRUE(std::filesystem::create_directory(kat / "folder"));
   w = cli(kat, {"hex2bin", kat / "we.hex", kat / "folder"});
   EXPECT_EQ(w.kod, 2);
-  EXPECT_NE(w.bledy.find("folder"), std::string::npos) << w.bledy;
+  EXPECT_EQ(w.bledy,
+            "ostrel-cli: nie można zapisać pliku " + (kat / "folder") + ": to jest katalog\n");
   EXPECT_TRUE(std::filesystem::is_directory(kat / "folder"));
 
   w = cli(kat, {"hex2bin", kat / "we.hex", kat / "nie/ma/wy.bin"});
   EXPECT_EQ(w.kod, 2);
+  EXPECT_EQ(w.bledy, "ostrel-cli: nie można zapisać pliku " + (kat / "nie/ma/wy.bin") +
+                         ": katalog " + (kat / "nie/ma") + " nie istnieje\n");
 
   EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex"}).kod, 2);
   EXPECT_EQ(cli(kat, {"hex2bin", kat / "we.hex", kat / "a", kat / "b"}).kod, 2);
@@ -148,7 +163,7 @@ TEST(CliHex2bin, OdrzuconyPlikMaObjasnienie) {
     SCOPED_TRACE(p.wynik);
     zapisz_plik(kat / "zly.hex", p.tekst);
     const auto w = cli(kat, {"hex2bin", kat / "zly.hex", kat / "wy.bin"});
-    EXPECT_EQ(w.kod, 1);
+    EXPECT_EQ(w.kod, 2);
     EXPECT_EQ(w.wyjscie, p.wynik);
     ASSERT_EQ(std::count(w.bledy.begin(), w.bledy.end(), '\n'), p.linie) << w.bledy;
     for (const auto& f : p.fragmenty) EXPECT_NE(w.bledy.find(f), std::string::npos) << f;

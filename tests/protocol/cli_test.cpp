@@ -10,7 +10,7 @@ namespace ostrel::test {
 namespace {
 
 constexpr std::uint8_t A = 'A', C = 'C', L = 'L', P = 'P', R = 'R', T = 'T';
-constexpr std::uint8_t c = 'c', e = 'e', f = 'f', l = 'l';
+constexpr std::uint8_t c = 'c', e = 'e', f = 'f', l = 'l', s_ = 's';
 
 struct Cli : ::testing::Test {
   Pracownia pr;
@@ -23,17 +23,18 @@ struct Cli : ::testing::Test {
   WynikCli cli(std::vector<std::string> argumenty) { return uruchom_cli(pr, std::move(argumenty)); }
 };
 
-TEST_F(Cli, WorkedExampleWithStartUpDefaults) {
+TEST_F(Cli, WorkedExample) {
   Symulator s = sim(3, {"--device", "AT89C2051"});
   ASSERT_TRUE(s.dziala()) << s.blad();
   zapisz_plik(pr / "a.hex", hex_z({0x12, 0x34, 0x56, 0x78}));
-  const WynikCli w = cli({"program-flash", pr / "a.hex"});
+  const WynikCli w = cli({"--device", "AT89C2051", "program-flash", pr / "a.hex"});
   EXPECT_EQ(w.status, 0) << w.bledy;
   EXPECT_EQ(w.wyjscie, "Weryfikacja OK!\n");
   EXPECT_NE(w.bledy.find("100%"), std::string::npos);
   s.zatrzymaj();
   Rozmowa r;
-  r({'S'}, 7)({T, 0x0C}, 1)({P}, 1)({e}, 1)({L}, 1)({P}, 1);
+  r({'S'}, 7)({T, 0x0C}, 1)({P}, 1)({s_}, 3)({L}, 1);  // the signature check
+  r({T, 0x0C}, 1)({P}, 1)({e}, 1)({L}, 1)({P}, 1);
   r({A, 0, 0}, 1)({c, 0x12}, 1)({C, 0x34}, 1)({A, 0, 1}, 1)({c, 0x56}, 1)({C, 0x78}, 1);
   r({P}, 1)({A, 0, 0}, 1)({R}, 2)({R}, 2)({L}, 1);
   EXPECT_TRUE(ta_sama_rozmowa(kroki_na(pr, 3), r));
@@ -49,9 +50,10 @@ TEST_F(Cli, NoEraseAndDeviceByName) {
   const WynikCli w = cli({"--device", "at90s8515", "--no-erase", "program-flash", pr / "a.hex"});
   EXPECT_EQ(w.status, 0) << w.bledy;
   s.zatrzymaj();
-  EXPECT_TRUE(ta_sama_rozmowa(kroki_na(pr, 1),
-                              Rozmowa()({'S'}, 7)({T, 56}, 1)({P}, 1)({A, 0, 0}, 1)({c, 0xAA}, 1)(
-                                  {C, 0xBB}, 1)({P}, 1)({A, 0, 0}, 1)({R}, 2)({L}, 1)));
+  EXPECT_TRUE(ta_sama_rozmowa(
+      kroki_na(pr, 1),
+      Rozmowa()({'S'}, 7)({T, 56}, 1)({P}, 1)({s_}, 3)({L}, 1)({T, 56}, 1)({P}, 1)({A, 0, 0}, 1)(
+          {c, 0xAA}, 1)({C, 0xBB}, 1)({P}, 1)({A, 0, 0}, 1)({R}, 2)({L}, 1)));
 }
 
 TEST_F(Cli, ReadWritesHexOfWholeMemory) {
@@ -65,18 +67,18 @@ TEST_F(Cli, ReadWritesHexOfWholeMemory) {
   const Bajty odczyt = obraz_hex(pr / "odczyt.hex");
   EXPECT_EQ(odczyt.size(), 1024u);
   EXPECT_EQ(odczyt, flash(2));
-  EXPECT_TRUE(ta_sama_rozmowa(
-      kroki_na(pr, 2),
-      Rozmowa()({'S'}, 7)({T, 12}, 1)({P}, 1)({A, 0, 0}, 1).powtorz(512, {R}, 2)({L}, 1)));
+  EXPECT_TRUE(ta_sama_rozmowa(kroki_na(pr, 2), Rozmowa()({'S'}, 7)({T, 12}, 1)({P}, 1)({s_}, 3)(
+                                                   {L}, 1)({T, 12}, 1)({P}, 1)({A, 0, 0}, 1)
+                                                   .powtorz(512, {R}, 2)({L}, 1)));
 }
 
 TEST_F(Cli, VerificationDifferenceExitsOne) {
   Symulator s = sim(2, {"--device", "AT89C2051"});
   ASSERT_TRUE(s.dziala()) << s.blad();
   zapisz_plik(pr / "a.hex", hex_z({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}));
-  const WynikCli w = cli({"verify-flash", pr / "a.hex"});
+  const WynikCli w = cli({"--device", "AT89C2051", "verify-flash", pr / "a.hex"});
   EXPECT_EQ(w.status, 1);
-  EXPECT_EQ(w.wyjscie, "Błąd weryfikacji, jednostka 3\n");
+  EXPECT_EQ(w.wyjscie, "Błąd weryfikacji pod adresem 0x0005: w pliku 0x00, w układzie 0xFF\n");
 }
 
 // A faulty or missing file is found before any port is touched.
@@ -84,14 +86,14 @@ TEST_F(Cli, FileErrorsTouchNoPort) {
   Symulator s = sim(2, {});
   ASSERT_TRUE(s.dziala()) << s.blad();
   zapisz_plik(pr / "zly.hex", ":0400000012345678E9\r\n:00000001FF\r\n");
-  WynikCli w = cli({"program-flash", pr / "zly.hex"});
-  EXPECT_EQ(w.status, 1);
+  WynikCli w = cli({"--device", "AT89C2051", "program-flash", pr / "zly.hex"});
+  EXPECT_EQ(w.status, 2);
   EXPECT_FALSE(w.wyjscie.empty());
   EXPECT_EQ(w.wyjscie.find("Weryfikacja"), std::string::npos);
-  w = cli({"verify-flash", pr / "brak.hex"});
+  w = cli({"--device", "AT89C2051", "verify-flash", pr / "brak.hex"});
   EXPECT_EQ(w.status, 2);
-  EXPECT_EQ(w.wyjscie, "Nie można otworzyć pliku " + (pr / "brak.hex") + "\n");
-  w = cli({"read-flash", pr / "nie/ma/katalogu.hex"});
+  EXPECT_EQ(w.wyjscie, "Nie można otworzyć pliku " + (pr / "brak.hex") + ": nie istnieje\n");
+  w = cli({"--device", "AT89C2051", "read-flash", pr / "nie/ma/katalogu.hex"});
   EXPECT_EQ(w.status, 2);
   s.zatrzymaj();
   EXPECT_EQ(rozmowa_na(2), "");
@@ -112,13 +114,14 @@ TEST_F(Cli, UsageErrors) {
       {"--device", "AT89C9999", "detect"},
       {"--fuse1", "tak", "write-lock", "0"},
       {"--fuse1", "on", "erase"},
-      {"--device", "AT90S2313", "write-lock", "3"},  // three modes only
-      {"write-lock", "3"},                   // the default AT89C2051 has two lock bits: three modes
-      {"--fuse2", "on", "write-lock", "0"},  // code 12: no fuse boxes
-      {"--device", "AT89S53", "--fuse1", "off", "write-lock", "0"},  // a blank caption
+      {"--device", "AT90S2313", "write-lock", "3"},                   // three modes only
+      {"--device", "AT89C2051", "write-lock", "3"},                   // two lock bits: three modes
+      {"--device", "AT89C2051", "--fuse2", "on", "write-lock", "0"},  // code 12: no fuse boxes
+      {"--device", "AT89S53", "--fuse1", "off", "write-lock", "0"},   // a blank caption
       {"--device", "AT89S8252", "--fuse1", "on", "write-lock", "0"},
       {"write-lock", "-1"},
-      {"read-eeprom", pr / "e.hex"},  // the default part has no EEPROM
+      {"--device", "AT89C2051", "read-eeprom", pr / "e.hex"},  // no EEPROM
+      {"erase"},                                               // no part chosen
       {"--bogus", "detect"},
   };
   for (const auto& a : zle) {
@@ -172,18 +175,20 @@ TEST_F(Cli, PortByDevicePath) {
   EXPECT_EQ(w.bledy.rfind("Znaleziono programator na " + s4.pty() + "\n", 0), 0u) << w.bledy;
   EXPECT_NE(w.wyjscie.find("Sygnatura: 1E 91 01"), std::string::npos) << w.wyjscie;
   w = cli({"--port", pr / "nie-ma-takiego", "detect"});
-  EXPECT_EQ(w.status, 3);
-  EXPECT_EQ(w.wyjscie, "Nie znaleziono programatora - tryb demo\n");
+  EXPECT_EQ(w.status, 4);
+  EXPECT_EQ(w.wyjscie, "");
+  EXPECT_EQ(w.bledy, "ostrel-cli: --port " + (pr / "nie-ma-takiego") + ": nie istnieje\n");
   s2.zatrzymaj();
   s4.zatrzymaj();
   EXPECT_EQ(rozmowa_na(2), "") << "only the named device is probed";
   EXPECT_EQ(rozmowa_na(4).substr(0, 5), "53>7\n");
 }
 
-TEST_F(Cli, NoProgrammerExitsThree) {
-  const WynikCli w = cli({"info"});
-  EXPECT_EQ(w.status, 3);
-  EXPECT_EQ(w.wyjscie, "Nie znaleziono programatora - tryb demo\n");
+// The workshop's COM1..COM4 are links to nothing: no programmer, and the links are why.
+TEST_F(Cli, NoProgrammerOnLinksToNothingExitsFour) {
+  const WynikCli w = cli({"--device", "AT90S2313", "info"});
+  EXPECT_EQ(w.status, 4);
+  EXPECT_EQ(w.wyjscie, "Nie znaleziono programatora\n");
 }
 
 TEST_F(Cli, InfoPrintsTheDialog) {
@@ -230,8 +235,9 @@ TEST_F(Cli, WriteLockOutsidePar16RefusesFuses) {
       << w.bledy;
   s.zatrzymaj();
   Rozmowa r;
-  r({'S'}, 7)({'S'}, 7)({'V'}, 2)({T, 32}, 1)({P}, 1)({'s'}, 3)({'F'}, 1)({'V'}, 2)({'v'}, 2)(
-      {'p'}, 1)({L}, 1);
+  r({'S'}, 7)({T, 32}, 1)({P}, 1)({s_}, 3)({L}, 1);  // the signature check
+  r({'S'}, 7)({'V'}, 2)({T, 32}, 1)({P}, 1)({'s'}, 3)({'F'}, 1)({'V'}, 2)({'v'}, 2)({'p'}, 1)({L},
+                                                                                              1);
   EXPECT_TRUE(ta_sama_rozmowa(kroki_na(pr, 2), r));
 }
 
@@ -253,22 +259,16 @@ TEST_F(Cli, InfoOnCode12SaysLockBitsAreNotRead) {
             std::string::npos)
       << w.wyjscie;
   EXPECT_EQ(w.wyjscie.find("Bezpiecznik"), std::string::npos) << w.wyjscie;
-  // Without --device no mode is chosen at all.
-  w = cli({"info"});
-  EXPECT_EQ(w.status, 0) << w.bledy;
-  EXPECT_NE(w.wyjscie.find("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n"),
-            std::string::npos)
-      << w.wyjscie;
 }
 
 TEST_F(Cli, Erase) {
   Symulator s = sim(2, {});
   ASSERT_TRUE(s.dziala()) << s.blad();
-  const WynikCli w = cli({"erase"});
+  const WynikCli w = cli({"--device", "AT89C2051", "erase"});
   EXPECT_EQ(w.status, 0) << w.bledy;
   s.zatrzymaj();
-  EXPECT_TRUE(
-      ta_sama_rozmowa(kroki_na(pr, 2), Rozmowa()({'S'}, 7)({T, 12}, 1)({P}, 1)({e}, 1)({L}, 1)));
+  EXPECT_TRUE(ta_sama_rozmowa(kroki_na(pr, 2), Rozmowa()({'S'}, 7)({T, 12}, 1)({P}, 1)({s_}, 3)(
+                                                   {L}, 1)({T, 12}, 1)({P}, 1)({e}, 1)({L}, 1)));
 }
 
 // A programmer that stops answering in the middle of a transfer, or goes away: the
@@ -292,7 +292,7 @@ TEST_P(UsterkaCli, EndsWithinBound) {
   zapisz_plik(pr / "a.hex", hex_z(Bajty(64, 0x5A)));
   const std::string plik =
       std::string(u.polecenie) == "read-flash" ? pr / "odczyt.hex" : pr / "a.hex";
-  const WynikCli w = cli({u.polecenie, plik});
+  const WynikCli w = cli({"--device", "AT89C2051", u.polecenie, plik});
   EXPECT_EQ(w.status, 3) << w.bledy;
   EXPECT_EQ(w.wyjscie, "Programator nie odpowiada\n");
   // 5 s of silence, plus the output time-outs of a few bytes to a dead line.
