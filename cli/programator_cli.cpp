@@ -715,12 +715,11 @@ int programator(int argc, char** argv) {
   bool jest_obraz = false;
   if (polecenie->rodzaj == Rodzaj::pamiec) {
     const int kod = polecenie->operacja;
-    const bool eeprom = kod == 1 || kod == 3 || kod == 5;
     if (kod >= 2) {
       std::string tekst;
       PrzyczynaHex przyczyna;
       const Wynik w = wczytaj_hex(argument, obraz, tekst, static_cast<std::size_t>(-1), &przyczyna,
-                                  eeprom ? PamiecElf::eeprom : PamiecElf::flash);
+                                  kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash);
       if (w != Wynik::ok) {
         // The reason the file could not be read, in the program's words.
         if (w == Wynik::blad_pliku && tekst == "Nie można otworzyć pliku " + argument) {
