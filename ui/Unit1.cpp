@@ -12,6 +12,7 @@
 #include "ui/Unit3.h"
 #include "ui/Unit4.h"
 #include "ui/ustawienia.h"
+#include "ui/ustawienia_programatora.h"
 
 namespace ostrel {
 
@@ -507,6 +508,10 @@ void TForm1::koniec_tyku() {
 
 void TForm1::start(bool przed_operacja, int uklad) {
   const std::string nazwa = programator.nazwa_pliku;
+  // The programmer's type and speed before the search, which runs at that speed.
+  const UstawieniaProgramatora up = wczytaj_ustawienia_programatora();
+  programator.ustaw_typ(up.typ);
+  predkosc_z_liczby(up.predkosc, programator.predkosc);
   programator.sprawdz();
   wczytaj_ustawienia();
   if (przed_operacja) {

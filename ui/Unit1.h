@@ -98,6 +98,8 @@ class TForm1 : public QWidget, public Widok {
   void potwierdzenie_w_trakcie() { potwierdzenie_odlozone_ = true; }
   // Waits for running work to end (the windows are going away).
   void zaczekaj_na_prace();
+  // The general error report, for the other windows.
+  void zglos(const QString& tekst) { zglos_blad(tekst); }
 
   // ---- Test hooks. When set, `wybor_pliku` stands in for the dialog's own loop: it gets
   // the configured dialog and returns the chosen name (empty: cancelled).
