@@ -41,10 +41,26 @@ std::string prawdziwa(const std::string& sciezka) {
   return wynik;
 }
 
+// A word the shell takes as it stands: quoted when it holds anything but the plain
+// characters of a path (a home folder with a blank, say).
+std::string cytuj(const std::string& slowo) {
+  const bool zwykle = !slowo.empty() && slowo.find_first_not_of(
+                                            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                            "0123456789/._-+:,@%=") == std::string::npos;
+  if (zwykle) return slowo;
+  std::string wynik = "'";
+  for (char c : slowo) wynik += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return wynik + "'";
+}
+
 }  // namespace
 
 std::string tekst_listy_portow(PlatformaSzeregowa& platforma) {
   std::string t;
+  if (platforma.lacze_portu(1).empty()) {
+    const std::string powod = katalog_konfiguracji().blad;
+    if (!powod.empty()) t += "Łącza com1..com4: " + powod + "\n\n";
+  }
   for (const OpisPortu& o : platforma.opisz_porty(kPortySzukania)) {
     t += "COM" + std::to_string(o.numer) + ": ";
     switch (o.skad) {
@@ -94,13 +110,9 @@ std::string tekst_listy_portow(PlatformaSzeregowa& platforma) {
     if (!u.cel.empty() && u.cel != u.sciezka) t += " -> " + u.cel;
     t += "\n";
   }
-  if (platforma.lacze_portu(1).empty()) {
-    const std::string powod = katalog_konfiguracji().blad;
-    if (!powod.empty()) t += "\nŁącza com1..com4: " + powod + "\n";
-    return t;
-  }
-  // The first of COM1..COM4 without a link, for the first device no link leads to yet; `ln` without
-  // -f, so that pasting the command never replaces a link.
+  if (platforma.lacze_portu(1).empty()) return t;
+  // The first of COM1..COM4 without a link, for the first device no link leads to yet;
+  // `ln` without -f, so that pasting the command never replaces a link.
   std::set<std::string> polaczone;
   int wolny = 0;
   for (int n = 1; n <= kPortySzukania; ++n) {
@@ -122,7 +134,8 @@ std::string tekst_listy_portow(PlatformaSzeregowa& platforma) {
     const std::string lacze = platforma.lacze_portu(wolny);
     const std::string com = "COM" + std::to_string(wolny);
     t += "\nUrządzenie staje się portem COMn przez łącze comn, na przykład " + com + ":\n";
-    t += "  mkdir -p " + katalog(lacze) + " && ln -sn " + proponowane->sciezka + " " + lacze + "\n";
+    t += "  mkdir -p " + cytuj(katalog(lacze)) + " && ln -sn " + cytuj(proponowane->sciezka) + " " +
+         cytuj(lacze) + "\n";
     t += "Gdy istnieje choć jedno łącze com1..com4, port bez łącza COMn to /dev/ttyS<n-1>.\n";
   }
   return t;

@@ -252,6 +252,13 @@ TEST(ListaPortow, OpensNoDeviceAndTellsWhatIsNoPort) {
             std::string::npos)
       << z_laczami;
   EXPECT_EQ(z_laczami.find("-sfn"), std::string::npos) << z_laczami;
+  // Pasted, it makes the link; pasted again, it leaves the link as it is.
+  const auto od = z_laczami.find("  mkdir -p ");
+  ASSERT_NE(od, std::string::npos);
+  const std::string polecenie = z_laczami.substr(od, z_laczami.find('\n', od) - od);
+  EXPECT_EQ(std::system(polecenie.c_str()), 0) << polecenie;
+  EXPECT_EQ(fs::read_symlink(m.lacze(3)).string(), m.dev() + "/ttyUSB3");
+  EXPECT_NE(std::system((polecenie + " 2>/dev/null").c_str()), 0);
 }
 
 // Runs `sleep` with the descriptor `fd` inherited; returns its PID.
