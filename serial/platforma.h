@@ -71,7 +71,8 @@ struct BladOtwarcia {
   PowodBledu powod = PowodBledu::brak;
   std::string urzadzenie;  // the device the name led to; empty when it led nowhere
   std::string szczegoly;   // zajety: who holds it ("minicom (PID 812)") when known;
-                           // inny: the system's error text
+                           // brak_uprawnien: what would give access; inny: the system's
+                           // error text
 };
 
 // How a COMn came to its device.
@@ -82,15 +83,19 @@ enum class Przypisanie : std::uint8_t {
   brak,          // nothing (fewer devices found than ports)
 };
 
-// One COMn as the platform sees it now.
+// One COMn as the platform sees it now, found without opening the device (opening a
+// serial port raises DTR, which resets boards wired to it).
 struct OpisPortu {
   int numer = 0;                         // n of COMn
   Przypisanie skad = Przypisanie::brak;  // how the device was chosen
   std::string urzadzenie;                // the device; empty with Przypisanie::brak
   bool istnieje = false;                 // something is there
+  bool terminal = false;                 // it is a terminal device (else no serial port)
   bool dostep = false;                   // this user may read and write it
-  bool zajety = false;                   // another program holds it
-  std::string trzymajacy;                // who, when known
+  std::string rada;                      // without access: what would give it
+  bool zajety = false;                   // another program holds a lock on it
+  std::string trzymajacy;                // the other programs that have it open, when seen
+                                         // ("cat (PID 5)"); lock holders first
 };
 
 // A serial device present on the machine.

@@ -1,11 +1,11 @@
 // The POSIX platform: termios ports, a monotonic millisecond tick and the version answer.
 //
-// Port names: the component asks for "\\.\COMn". COMn is the symbolic link `comn` in
-// $XDG_CONFIG_HOME/ostrel/ (~/.config/ostrel/ when the variable is unset or empty) when
-// that link exists. When none of com1..com4 exists, COM1..COM4 are the serial devices
-// present, in order: the adapters of <dev>/serial/by-id (by name), then the <dev>/ttyS
-// ports that have a UART. Otherwise COMn is <dev>/ttyS<n-1>. A name starting with '/' is
-// taken as a device path as it stands.
+// Port names: the component asks for "\\.\COMn". COMn is the symbolic link `comn` in the
+// configuration folder (katalog_konfiguracji) when that link exists. When none of
+// com1..com4 exists, COM1..COM4 are the serial devices present, in order: the adapters of
+// <dev>/serial/by-id (by name), the <dev>/ttyUSB* and <dev>/ttyACM* nodes none of them
+// leads to, then the <dev>/ttyS ports whose class folder names a UART. Otherwise COMn is
+// <dev>/ttyS<n-1>. A name starting with '/' is taken as a device path as it stands.
 //
 // On open the driver is asked for low latency (an FTDI adapter then hands on received
 // bytes after 1 ms instead of 16); the previous setting comes back on close. Ports
@@ -16,7 +16,9 @@
 // "WNT" 4.0 or later and the 4096 cap on the XON/XOFF limits applies.
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -35,12 +37,14 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "serial/konfiguracja.h"
 #include "serial/platforma.h"
 #include "serial/predkosc.h"
 #include "serial/termios_dcb.h"
@@ -191,58 +195,189 @@ PowodBledu powod_z_errno(int e) {
   }
 }
 
-// The processes other than this one that hold the device: the holders of a lock on it
-// from /proc/locks (seen for every user); when there are none, those with the device
-// open, as far as this user may look. "minicom (PID 812), screen (PID 900)"; empty when
-// none is seen.
-std::string kto_trzyma(const std::string& sciezka) {
-  struct stat cel {};
-  if (stat(sciezka.c_str(), &cel) != 0) return {};
-  std::set<long> procesy;
-  const long ja = static_cast<long>(getpid());
-  {
-    std::ifstream blokady("/proc/locks");
-    std::string linia;
-    while (std::getline(blokady, linia)) {
-      std::istringstream s(linia);
-      std::string numer, rodzaj, tryb, dostep, plik;
-      long pid = 0;
-      if (!(s >> numer >> rodzaj) || rodzaj == "->") continue;
-      if (!(s >> tryb >> dostep >> pid >> plik)) continue;
-      unsigned glowny = 0, poboczny = 0;
-      unsigned long wezel = 0;
-      if (std::sscanf(plik.c_str(), "%x:%x:%lu", &glowny, &poboczny, &wezel) != 3) continue;
-      if (glowny == major(cel.st_dev) && poboczny == minor(cel.st_dev) && wezel == cel.st_ino &&
-          pid != ja)
-        procesy.insert(pid);
-    }
+// A process that has the device open.
+struct Otwierajacy {
+  long pid = 0;
+  bool blokuje = false;  // its open file holds a lock on the device
+};
+
+// The first line of a small /proc file.
+std::string pierwsza_linia(const std::string& sciezka) {
+  std::ifstream plik(sciezka);
+  std::string linia;
+  std::getline(plik, linia);
+  return linia;
+}
+
+// The value after "<klucz>:" in a /proc/<pid>/fdinfo file, and whether a "lock:" line is
+// there (a lock held through that open file; a child that inherited the descriptor shows
+// it too).
+bool czytaj_fdinfo(const std::string& sciezka, const char* klucz, long& wartosc) {
+  std::ifstream plik(sciezka);
+  std::string linia;
+  bool blokada = false;
+  const std::string k = std::string(klucz) + ":";
+  while (std::getline(plik, linia)) {
+    if (linia.rfind("lock:", 0) == 0) blokada = true;
+    if (linia.rfind(k, 0) == 0) wartosc = std::strtol(linia.c_str() + k.size(), nullptr, 10);
   }
-  // With lock holders known, they are the ones that matter (others, such as a simulator
-  // keeping its own terminal open, only have it open).
-  const std::vector<std::string> wszystkie =
-      procesy.empty() ? nazwy_w("/proc") : std::vector<std::string>();
-  for (const std::string& nazwa : wszystkie) {
+  return blokada;
+}
+
+bool ten_sam_plik(const struct stat& a, const struct stat& b) {
+  if (S_ISCHR(a.st_mode) || S_ISBLK(a.st_mode))
+    return (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT) && a.st_rdev == b.st_rdev;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The index of a pseudo-terminal slave (/dev/pts/N); -1 for any other device.
+long indeks_pts(const struct stat& st) {
+#if defined(__linux__)
+  if (!S_ISCHR(st.st_mode)) return -1;
+  const unsigned glowny = major(st.st_rdev);
+  if (glowny < 136 || glowny > 143) return -1;
+  return static_cast<long>((glowny - 136) * 256 + minor(st.st_rdev));
+#else
+  (void)st;
+  return -1;
+#endif
+}
+
+// The processes other than this one that have the device open, found the way fuser finds
+// them: through the /proc/<pid>/fd links (as far as this user may read them). A process
+// that holds the master side of the pseudo-terminal is the other end of the line (the
+// simulator, a terminal window) rather than another user of the port, and is left out.
+std::vector<Otwierajacy> otwierajacy(const struct stat& cel) {
+  std::vector<Otwierajacy> wynik;
+  const long ja = static_cast<long>(getpid());
+  const long pts = indeks_pts(cel);
+  for (const std::string& nazwa : nazwy_w("/proc")) {
     unsigned long pid = 0;
     if (!numer_po(nazwa, "", pid) || static_cast<long>(pid) == ja) continue;
-    const std::string fd_katalog = "/proc/" + nazwa + "/fd";
-    for (const std::string& fd : nazwy_w(fd_katalog)) {
+    const std::string proc = "/proc/" + nazwa;
+    Otwierajacy o{static_cast<long>(pid), false};
+    bool ma = false, druga_strona = false;
+    for (const std::string& fd : nazwy_w(proc + "/fd")) {
       struct stat st {};
-      if (stat((fd_katalog + "/" + fd).c_str(), &st) == 0 && st.st_dev == cel.st_dev &&
-          st.st_ino == cel.st_ino) {
-        procesy.insert(static_cast<long>(pid));
-        break;
+      if (stat((proc + "/fd/" + fd).c_str(), &st) != 0) continue;
+      long indeks = -1;
+      if (ten_sam_plik(st, cel)) {
+        ma = true;
+        if (czytaj_fdinfo(proc + "/fdinfo/" + fd, "tty-index", indeks)) o.blokuje = true;
+      } else if (pts >= 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) == 5 &&
+                 minor(st.st_rdev) == 2) {
+        // A pty master's fdinfo names its slave ("tty-index: 5" for /dev/pts/5).
+        czytaj_fdinfo(proc + "/fdinfo/" + fd, "tty-index", indeks);
+        if (indeks == pts) druga_strona = true;
       }
     }
+    if (ma && !druga_strona) wynik.push_back(o);
   }
+  // Lock holders first: they are the ones that keep the port from us.
+  std::stable_partition(wynik.begin(), wynik.end(), [](const Otwierajacy& o) { return o.blokuje; });
+  return wynik;
+}
+
+// The PIDs /proc/locks names for locks on the device (seen for every user). A PID there
+// is the process that took the lock, which may have died since while a child it passed
+// the descriptor to keeps holding it; it is only a fallback for processes this user
+// cannot look into.
+std::vector<long> pidy_blokad(const struct stat& cel) {
+  std::vector<long> wynik;
+  std::ifstream blokady("/proc/locks");
+  std::string linia;
+  while (std::getline(blokady, linia)) {
+    std::istringstream s(linia);
+    std::string numer, rodzaj, tryb, dostep, plik;
+    long pid = 0;
+    if (!(s >> numer >> rodzaj) || rodzaj == "->") continue;
+    if (!(s >> tryb >> dostep >> pid >> plik)) continue;
+    unsigned glowny = 0, poboczny = 0;
+    unsigned long wezel = 0;
+    if (std::sscanf(plik.c_str(), "%x:%x:%lu", &glowny, &poboczny, &wezel) != 3) continue;
+    if (glowny == major(cel.st_dev) && poboczny == minor(cel.st_dev) && wezel == cel.st_ino)
+      wynik.push_back(pid);
+  }
+  return wynik;
+}
+
+// "minicom (PID 812)" for each process.
+std::string nazwy_procesow(const std::vector<long>& pidy) {
   std::string wynik;
-  for (long pid : procesy) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string program;
-    std::getline(comm, program);
+  for (long pid : pidy) {
+    const std::string program = pierwsza_linia("/proc/" + std::to_string(pid) + "/comm");
     if (!wynik.empty()) wynik += ", ";
     wynik += (program.empty() ? "?" : program) + " (PID " + std::to_string(pid) + ")";
   }
   return wynik;
+}
+
+// Who holds the device, and whether anyone holds a lock on it.
+struct Trzymanie {
+  bool zablokowany = false;
+  std::string kto;  // "sleep (PID 9)", lock holders first; empty when none is seen
+};
+
+Trzymanie trzymanie(const std::string& sciezka) {
+  Trzymanie t;
+  struct stat cel {};
+  if (stat(sciezka.c_str(), &cel) != 0) return t;
+  const std::vector<long> z_blokad = pidy_blokad(cel);
+  const long ja = static_cast<long>(getpid());
+  t.zablokowany = std::any_of(z_blokad.begin(), z_blokad.end(), [ja](long p) { return p != ja; });
+  std::vector<long> pidy;
+  for (const Otwierajacy& o : otwierajacy(cel)) {
+    pidy.push_back(o.pid);
+    if (o.blokuje) t.zablokowany = true;
+  }
+  if (pidy.empty() && t.zablokowany) {
+    // Nobody visible has it open (another user's processes): the lock's own PIDs, those
+    // still alive.
+    for (long p : z_blokad)
+      if (p != ja && access(("/proc/" + std::to_string(p)).c_str(), F_OK) == 0) pidy.push_back(p);
+  }
+  t.kto = nazwy_procesow(pidy);
+  return t;
+}
+
+// Whether a device is a terminal, judged without opening it: a character device of one of
+// the kernel's tty drivers (/proc/tty/drivers). Where that list cannot be read, any
+// character device counts.
+bool terminal_bez_otwierania(const struct stat& st) {
+  if (!S_ISCHR(st.st_mode)) return false;
+#if defined(__linux__)
+  std::ifstream sterowniki("/proc/tty/drivers");
+  if (!sterowniki) return true;
+  std::string linia;
+  while (std::getline(sterowniki, linia)) {
+    std::istringstream s(linia);
+    std::string nazwa, wezel;
+    unsigned glowny = 0;
+    if (s >> nazwa >> wezel >> glowny && glowny == major(st.st_rdev)) return true;
+  }
+  return false;
+#else
+  return true;
+#endif
+}
+
+// What would give this user read and write access to the device: joining its group when
+// that group may read and write it, else only a change of its rights will do.
+std::string rada_dostepu(const std::string& sciezka) {
+  struct stat st {};
+  if (stat(sciezka.c_str(), &st) != 0) return {};
+  const group* g = getgrgid(st.st_gid);
+  const std::string grupa = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+  if (st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && g != nullptr)
+    return "dodaj się do grupy " + grupa + " (sudo usermod -aG " + grupa +
+           " $USER) i zaloguj się ponownie";
+  const passwd* w = getpwuid(st.st_uid);
+  const std::string wlasciciel = w != nullptr ? w->pw_name : std::to_string(st.st_uid);
+  char prawa[8];
+  std::snprintf(prawa, sizeof prawa, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  return "urządzenie należy do " + wlasciciel + ":" + grupa + " z prawami " + prawa +
+         ", żadna grupa nie daje do niego dostępu; prawa może zmienić administrator (na "
+         "przykład regułą udev)";
 }
 
 }  // namespace
@@ -367,6 +502,11 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       e = errno == ENOTTY || errno == EINVAL ? ENOTTY : errno;
     } else if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
       e = errno;
+    } else if (inni_otwieraja(fd)) {
+      // A program that opened the port without a lock (cat, a terminal program) would
+      // read the answers meant for us: the port is held, as a serial port that opens
+      // only once would be, and the refusal names that program.
+      e = EBUSY;
     }
     if (e != 0) {
       ::close(fd);
@@ -513,18 +653,23 @@ class PlatformaPosix final : public PlatformaSzeregowa {
 
   BladOtwarcia blad_otwarcia() const override { return blad_; }
 
+  // Nothing here opens a device: the state comes from stat(), access() and /proc.
   std::vector<OpisPortu> opisz_porty(int ile) override {
     std::vector<OpisPortu> opisy;
+    const std::vector<std::string> wykryte = wykryte_urzadzenia();
     for (int n = 1; n <= ile; ++n) {
       OpisPortu o;
       o.numer = n;
-      std::tie(o.skad, o.urzadzenie) = mapowanie(n);
+      std::tie(o.skad, o.urzadzenie) = mapowanie(n, wykryte);
       struct stat st {};
       o.istnieje = !o.urzadzenie.empty() && stat(o.urzadzenie.c_str(), &st) == 0;
-      if (o.istnieje) {
+      if (o.istnieje) o.terminal = terminal_bez_otwierania(st);
+      if (o.terminal) {
         o.dostep = access(o.urzadzenie.c_str(), R_OK | W_OK) == 0;
-        o.zajety = trzymany(o.urzadzenie);
-        if (o.zajety) o.trzymajacy = kto_trzyma(o.urzadzenie);
+        if (!o.dostep) o.rada = rada_dostepu(o.urzadzenie);
+        const Trzymanie t = trzymanie(o.urzadzenie);
+        o.zajety = t.zablokowany;
+        o.trzymajacy = t.kto;
       }
       opisy.push_back(std::move(o));
     }
@@ -533,30 +678,18 @@ class PlatformaPosix final : public PlatformaSzeregowa {
 
   std::vector<UrzadzenieSzeregowe> urzadzenia() override {
     std::vector<UrzadzenieSzeregowe> wynik;
-    std::set<std::string> cele;
     for (const std::string& a : adaptery()) {
       char* cel = realpath(a.c_str(), nullptr);
-      UrzadzenieSzeregowe u{a, cel ? cel : ""};
+      wynik.push_back({a, cel ? cel : ""});
       std::free(cel);
-      cele.insert(u.cel);
-      wynik.push_back(std::move(u));
     }
-    const std::vector<std::string> nazwy = nazwy_w(u_.katalog_urzadzen);
-    for (const char* przedrostek : {"ttyUSB", "ttyACM"}) {
-      for (const std::string& n : numerowane(nazwy, przedrostek)) {
-        const std::string sciezka = u_.katalog_urzadzen + "/" + n;
-        char* cel = realpath(sciezka.c_str(), nullptr);
-        const bool znany = cel && cele.count(cel) != 0;
-        std::free(cel);
-        if (!znany) wynik.push_back({sciezka, ""});
-      }
-    }
-    for (const std::string& s : porty_uart()) wynik.push_back({s, ""});
+    for (std::string& s : wezly_usb(wynik)) wynik.push_back({std::move(s), ""});
+    for (std::string& s : porty_uart()) wynik.push_back({std::move(s), ""});
     return wynik;
   }
 
   std::string lacze_portu(int n) override {
-    const std::string k = katalog_konfiguracji();
+    const std::string k = katalog_konfiguracji().sciezka;
     return k.empty() ? k : k + "/com" + std::to_string(n);
   }
 
@@ -568,24 +701,21 @@ class PlatformaPosix final : public PlatformaSzeregowa {
 
   bool nasz(Uchwyt h) const { return otwarte_.count(h) != 0; }
 
+  static bool inni_otwieraja(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && !otwierajacy(st).empty();
+  }
+
   Uchwyt porazka(PowodBledu p) {
     blad_.powod = p;
     return kNieprawidlowyUchwyt;
   }
   Uchwyt porazka_errno(int e, const std::string& sciezka) {
     blad_.powod = powod_z_errno(e);
-    if (blad_.powod == PowodBledu::zajety) blad_.szczegoly = kto_trzyma(sciezka);
+    if (blad_.powod == PowodBledu::zajety) blad_.szczegoly = trzymanie(sciezka).kto;
+    if (blad_.powod == PowodBledu::brak_uprawnien) blad_.szczegoly = rada_dostepu(sciezka);
     if (blad_.powod == PowodBledu::inny) blad_.szczegoly = std::strerror(e);
     return kNieprawidlowyUchwyt;
-  }
-
-  // Whether another program holds the device: exclusive mode or an exclusive lock.
-  static bool trzymany(const std::string& sciezka) {
-    const int fd = ::open(sciezka.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == EBUSY;
-    const bool zajety = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return zajety;
   }
 
   // n of "\\.\COMn"; 0 when the name is no such port name.
@@ -596,14 +726,6 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     const std::string numer = nazwa.substr(sizeof kPrzedrostek - 1);
     if (numer.size() > 5 || numer[0] == '0') return 0;
     return static_cast<int>(n);
-  }
-
-  static std::string katalog_konfiguracji() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg) return std::string(xdg) + "/ostrel";
-    if (const char* dom = std::getenv("HOME"); dom && *dom)
-      return std::string(dom) + "/.config/ostrel";
-    return {};
   }
 
   bool lacze_istnieje(int n) {
@@ -620,44 +742,55 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     return wynik;
   }
 
-  // The <dev>/ttyS ports that have a UART, in numeric order. The type comes from the
-  // class folder without opening the port (opening raises DTR); where that says nothing,
-  // from the port itself.
-  std::vector<std::string> porty_uart() const {
+  // The <dev>/ttyUSB* and <dev>/ttyACM* nodes (numeric order) that none of `znane` leads
+  // to: adapters without a by-id name, as on systems without udev.
+  std::vector<std::string> wezly_usb(const std::vector<UrzadzenieSzeregowe>& znane) const {
+    std::set<std::string> cele;
+    for (const UrzadzenieSzeregowe& u : znane) cele.insert(u.cel);
     std::vector<std::string> wynik;
-    for (const std::string& n : numerowane(nazwy_w(u_.katalog_urzadzen), "ttyS")) {
-      const std::string sciezka = u_.katalog_urzadzen + "/" + n;
-      std::ifstream plik(u_.katalog_klas_tty + "/" + n + "/type");
-      int typ = 0;
-      if (!(plik >> typ)) typ = typ_uartu(sciezka);
-      if (typ != 0) wynik.push_back(sciezka);
+    const std::vector<std::string> nazwy = nazwy_w(u_.katalog_urzadzen);
+    for (const char* przedrostek : {"ttyUSB", "ttyACM"}) {
+      for (const std::string& n : numerowane(nazwy, przedrostek)) {
+        const std::string sciezka = u_.katalog_urzadzen + "/" + n;
+        char* cel = realpath(sciezka.c_str(), nullptr);
+        const bool znany = cel && cele.count(cel) != 0;
+        std::free(cel);
+        if (!znany) wynik.push_back(sciezka);
+      }
     }
     return wynik;
   }
 
-  static int typ_uartu(const std::string& sciezka) {
-#if defined(__linux__)
-    const int fd = ::open(sciezka.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return 0;
-    serial_struct s{};
-    const int typ = ioctl(fd, TIOCGSERIAL, &s) == 0 ? s.type : PORT_UNKNOWN;
-    ::close(fd);
-    return typ;
-#else
-    (void)sciezka;
-    return 0;
-#endif
+  // The <dev>/ttyS ports that have a UART, in numeric order, by the type in the class
+  // folder. The port itself is never asked (opening it raises DTR): without a type there,
+  // a ttyS port is not chosen automatically.
+  std::vector<std::string> porty_uart() const {
+    std::vector<std::string> wynik;
+    for (const std::string& n : numerowane(nazwy_w(u_.katalog_urzadzen), "ttyS")) {
+      std::ifstream plik(u_.katalog_klas_tty + "/" + n + "/type");
+      int typ = 0;
+      if (plik >> typ && typ != 0) wynik.push_back(u_.katalog_urzadzen + "/" + n);
+    }
+    return wynik;
   }
 
-  // How COMn maps now, and to what.
-  std::pair<Przypisanie, std::string> mapowanie(int n) {
+  // The devices COM1..COM4 take in turn when no link is configured: the by-id adapters,
+  // then ttyUSB/ttyACM nodes no adapter name leads to, then the UART ports.
+  std::vector<std::string> wykryte_urzadzenia() {
+    std::vector<std::string> wynik;
+    for (UrzadzenieSzeregowe& u : urzadzenia()) wynik.push_back(std::move(u.sciezka));
+    return wynik;
+  }
+
+  // How COMn maps now, and to what. `wykryte`: the automatic choice, when already known.
+  std::pair<Przypisanie, std::string> mapowanie(
+      int n, const std::optional<std::vector<std::string>>& wykryte = std::nullopt) {
     if (lacze_istnieje(n)) return {Przypisanie::lacze, lacze_portu(n)};
     constexpr int kPortyAutomatyczne = 4;
     bool jakiekolwiek = false;
     for (int i = 1; i <= kPortyAutomatyczne && !jakiekolwiek; ++i) jakiekolwiek = lacze_istnieje(i);
     if (n <= kPortyAutomatyczne && !jakiekolwiek) {
-      std::vector<std::string> obecne = adaptery();
-      for (std::string& s : porty_uart()) obecne.push_back(std::move(s));
+      const std::vector<std::string> obecne = wykryte ? *wykryte : wykryte_urzadzenia();
       if (static_cast<std::size_t>(n) <= obecne.size())
         return {Przypisanie::automatyczne, obecne[static_cast<std::size_t>(n) - 1]};
       return {Przypisanie::brak, {}};

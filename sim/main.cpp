@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
   sigemptyset(&sa.sa_mask);
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  // A closed terminal ends the run the same orderly way: the user's link comes back.
+  ::sigaction(SIGHUP, &sa, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
   Dziennik dziennik;

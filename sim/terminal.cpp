@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "serial/konfiguracja.h"
+
 namespace ostrel::sim {
 
 namespace {
@@ -107,13 +109,6 @@ void Terminal::rozlacz() {
   zamknij(master_);
 }
 
-std::string katalog_laczy() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] != '\0') return std::string(xdg) + "/ostrel";
-  const char* dom = std::getenv("HOME");
-  return std::string(dom != nullptr ? dom : "") + "/.config/ostrel";
-}
-
 Lacze::~Lacze() {
   usun();
 }
@@ -164,6 +159,29 @@ bool zapisz_plik(const std::string& sciezka, const std::string& tresc, std::stri
   return true;
 }
 
+// What tells one link from another with the same target: its inode and its modification
+// time, which a rename keeps and a link made anew (by the user, say) does not share.
+std::string tozsamosc(const std::string& sciezka) {
+  struct stat st {};
+  if (::lstat(sciezka.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+  return std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec);
+}
+
+// The record beside a simulator's link: the target, then the link's identity.
+std::string tresc_zapisu(const std::string& cel, const std::string& id) {
+  return cel + "\n" + id + "\n";
+}
+
+// Whether `sciezka` is the very link a simulator recorded in `zapis`. A leftover record
+// whose target a user's own link happens to share (ptys are numbered anew) does not match.
+bool lacze_symulatora(const std::string& sciezka, const std::string& zapis) {
+  std::string cel, tresc;
+  if (!czytaj_lacze(sciezka, cel) || !czytaj_plik(zapis, tresc)) return false;
+  const std::string id = tozsamosc(sciezka);
+  return !id.empty() && tresc == tresc_zapisu(cel, id);
+}
+
 // A copy of the entry `z` under the name `do_`: a link is made anew with the same target,
 // anything else gets a second hard link. Replaces whatever `do_` held.
 bool zachowaj(const std::string& z, const std::string& do_, std::string& blad) {
@@ -183,7 +201,14 @@ bool zachowaj(const std::string& z, const std::string& do_, std::string& blad) {
 }  // namespace
 
 bool Lacze::utworz(int com, const std::string& cel, bool zastap, std::string& blad) {
-  const std::string katalog = katalog_laczy();
+  const KatalogKonfiguracji k = katalog_konfiguracji();
+  if (k.sciezka.empty()) {
+    blad =
+        "no configuration folder for the comN link: neither XDG_CONFIG_HOME nor HOME is an "
+        "absolute path";
+    return false;
+  }
+  const std::string& katalog = k.sciezka;
   // mkdir -p: every missing component, tolerating ones that exist.
   for (std::size_t i = 1; i <= katalog.size(); ++i) {
     if (i == katalog.size() || katalog[i] == '/') {
@@ -205,32 +230,34 @@ bool Lacze::utworz(int com, const std::string& cel, bool zastap, std::string& bl
       blad = blad_systemu(sciezka.c_str());
       return false;
     }
-    // Nothing to keep: a copy left from an earlier run must not come back at our exit.
+    // Nothing to keep: a copy left by a killed run must not come back at our exit over a
+    // link the user has removed since.
     ::unlink(kopia.c_str());
-  } else {
-    std::string obecny, nasz;
-    const bool symulatora = czytaj_lacze(sciezka, obecny) && czytaj_plik(zapis, nasz) &&
-                            !nasz.empty() && obecny == nasz;
-    if (!symulatora) {
-      // Someone's own configuration, say com2 pointing at a USB adapter.
-      if (!zastap) {
-        blad = sciezka + (obecny.empty() ? "" : " -> " + obecny) +
-               " exists and was not made by ostrel-sim; it is left alone (--replace "
-               "replaces it for this run and puts it back at exit)";
-        return false;
-      }
-      if (!zachowaj(sciezka, kopia, blad)) return false;
+  } else if (!lacze_symulatora(sciezka, zapis)) {
+    // Someone's own configuration, say com2 pointing at a USB adapter.
+    std::string obecny;
+    czytaj_lacze(sciezka, obecny);
+    if (!zastap) {
+      blad = sciezka + (obecny.empty() ? "" : " -> " + obecny) +
+             " exists and was not made by ostrel-sim; it is left alone (--replace "
+             "replaces it for this run and puts it back at exit)";
+      return false;
     }
-    // A simulator's link: taken over, with the copy of what it replaced, if anything.
+    if (!zachowaj(sciezka, kopia, blad)) return false;
   }
+  // Otherwise a simulator's link: taken over, with the copy of what it replaced, if any.
 
-  // The record first: until the link is renamed in, it names a target nothing links to.
-  if (!zapisz_plik(zapis, cel, blad)) return false;
-  // A new link beside the old one, renamed over it: the name never goes missing.
+  // A new link beside the old one, renamed over it: the name never goes missing. The
+  // record comes first: until the rename it names a link that is not in place yet.
   const std::string tymczasowa = sciezka + ".sim" + std::to_string(::getpid());
   ::unlink(tymczasowa.c_str());
   if (::symlink(cel.c_str(), tymczasowa.c_str()) != 0) {
     blad = blad_systemu(tymczasowa.c_str());
+    return false;
+  }
+  const std::string id = tozsamosc(tymczasowa);
+  if (!zapisz_plik(zapis, tresc_zapisu(cel, id), blad)) {
+    ::unlink(tymczasowa.c_str());
     return false;
   }
   if (::rename(tymczasowa.c_str(), sciezka.c_str()) != 0) {
@@ -240,6 +267,7 @@ bool Lacze::utworz(int com, const std::string& cel, bool zastap, std::string& bl
   }
   sciezka_ = sciezka;
   cel_ = cel;
+  id_ = id;
   zapis_ = zapis;
   kopia_ = kopia;
   return true;
@@ -247,17 +275,21 @@ bool Lacze::utworz(int com, const std::string& cel, bool zastap, std::string& bl
 
 void Lacze::usun() {
   if (sciezka_.empty()) return;
-  // Only our own link: another simulator may have taken the name over since, and with it
-  // the copy of what was there before us.
   std::string obecny;
-  if (czytaj_lacze(sciezka_, obecny) && obecny == cel_) {
-    struct stat st {};
+  struct stat st {};
+  if (czytaj_lacze(sciezka_, obecny) && obecny == cel_ && tozsamosc(sciezka_) == id_) {
+    // Still our own link: what it replaced comes back, or the name goes.
     if (::lstat(kopia_.c_str(), &st) != 0 || ::rename(kopia_.c_str(), sciezka_.c_str()) != 0) {
       ::unlink(sciezka_.c_str());
     }
-    std::string zapis;
-    if (czytaj_plik(zapis_, zapis) && zapis == cel_) ::unlink(zapis_.c_str());
+    ::unlink(zapis_.c_str());
+  } else if (::lstat(sciezka_.c_str(), &st) != 0 && errno == ENOENT) {
+    // The user removed the link meanwhile: nothing is to come back there later either.
+    ::unlink(kopia_.c_str());
+    ::unlink(zapis_.c_str());
   }
+  // Otherwise another simulator has taken the name over since, and with it the copy of
+  // what was there before us; or the user put a link of their own there.
   sciezka_.clear();
 }
 

@@ -47,10 +47,11 @@ class Terminal {
   std::string sciezka_;
 };
 
-// The comN link in $XDG_CONFIG_HOME/ostrel/ (or ~/.config/ostrel/), the place where the
-// serial layer looks for COMn. Beside it, ".comN.ostrel-sim" names the target of the link
-// a simulator made, so a later simulator knows that link for its kind's (one a killed
-// simulator left, or one a running simulator still uses) and may take it over; and
+// The comN link in the configuration folder (katalog_konfiguracji), the place where the
+// serial layer looks for COMn. Beside it, ".comN.ostrel-sim" names the target and the
+// identity of the link a simulator made, so a later simulator knows that link for its
+// kind's (one a killed simulator left, or one a running simulator still uses) and may
+// take it over; and
 // ".comN.ostrel-sim-kopia" keeps the entry a simulator replaced with `zastap`. On
 // destruction a link that is still ours gives way to that kept entry, or is removed.
 class Lacze {
@@ -69,11 +70,9 @@ class Lacze {
  private:
   std::string sciezka_;
   std::string cel_;
+  std::string id_;     // the identity of the link we made
   std::string zapis_;  // the record of the target
   std::string kopia_;  // the replaced entry, kept aside
 };
-
-// The folder of the links: $XDG_CONFIG_HOME/ostrel, or $HOME/.config/ostrel.
-std::string katalog_laczy();
 
 }  // namespace ostrel::sim

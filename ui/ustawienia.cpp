@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "hex/strumien.h"
+#include "serial/konfiguracja.h"
 
 namespace ostrel {
 
@@ -163,15 +164,8 @@ std::vector<std::uint8_t> zapisz_ustawienia(int urzadzenie, int tryb, std::strin
 }
 
 std::string sciezka_ustawien() {
-  std::string baza;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') {
-    baza = xdg;
-  } else {
-    const char* dom = std::getenv("HOME");
-    baza = std::string(dom != nullptr ? dom : "") + "/.config";
-  }
-  return baza + "/ostrel/Ostrel.cf";
+  const KatalogKonfiguracji k = katalog_konfiguracji();
+  return k.sciezka.empty() ? std::string() : k.sciezka + "/Ostrel.cf";
 }
 
 bool plik_istnieje(const std::string& sciezka) {
@@ -191,6 +185,10 @@ bool wczytaj_bajty(const std::string& sciezka, std::vector<std::uint8_t>& bajty,
 
 bool zapisz_plik_ustawien(const std::string& sciezka, const std::vector<std::uint8_t>& bajty,
                           std::string& blad) {
+  if (sciezka.empty()) {
+    blad = katalog_konfiguracji().blad;
+    return false;
+  }
   std::error_code ec;
   const auto folder = std::filesystem::path(sciezka).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ec);

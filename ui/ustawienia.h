@@ -42,8 +42,8 @@ std::string cp1250_na_utf8(std::string_view tekst);
 // Number of characters of a UTF-8 text (invalid bytes count one each).
 std::size_t liczba_znakow(std::string_view tekst);
 
-// $XDG_CONFIG_HOME/ostrel/Ostrel.cf, or ~/.config/ostrel/Ostrel.cf when it is unset,
-// empty or not absolute.
+// Ostrel.cf in the configuration folder (katalog_konfiguracji); empty when there is
+// none, which loads as no file and fails to save with the folder's reason.
 std::string sciezka_ustawien();
 
 // True when the file exists and opens for both reading and writing; any failure counts

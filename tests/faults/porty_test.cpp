@@ -5,7 +5,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 
 #include <filesystem>
 #include <string>
@@ -186,45 +188,76 @@ TEST(LaczaCom, BusyPortIsExplained) {
   EXPECT_TRUE(czytaj_dziennik(pliki / "wire.log").empty()) << "a held port gets no bytes";
 }
 
-// A terminal this user may not read and write. As root (which passes any file's rights)
-// the program runs as nobody; as anyone else the rights alone keep it out.
+// A terminal this user may not read and write: the advice names the device's group when
+// joining it would help, and otherwise who owns the device and its rights. As root (which
+// passes any file's rights) the program runs as nobody; as anyone else the rights alone
+// keep it out, and only the case without any group's access can be made.
 TEST(LaczaCom, PortWithoutRightsIsExplained) {
-  int master = -1, slave = -1;
-  char nazwa[256] = {};
-  ASSERT_EQ(openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
-  const std::string sciezka = nazwa;
-  ASSERT_EQ(::chmod(sciezka.c_str(), 0), 0);
-  KatalogTymczasowy pliki;
-  const std::string wy = pliki / "out", bl = pliki / "err";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    const int o = ::open(wy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = ::open(bl.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(o, STDOUT_FILENO);
-    ::dup2(e, STDERR_FILENO);
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-      ::_exit(125);
-    char* argv[] = {const_cast<char*>(OSTREL_CLI), const_cast<char*>("--port"),
-                    const_cast<char*>(sciezka.c_str()), const_cast<char*>("detect"), nullptr};
-    ::execve(argv[0], argv, environ);
-    ::_exit(126);
+  const group* dialout = ::getgrnam("dialout");
+  const bool root = ::geteuid() == 0;
+  const std::string ja = ::getpwuid(::geteuid()) != nullptr ? ::getpwuid(::geteuid())->pw_name : "";
+  const struct {
+    const char* opis;
+    gid_t grupa;  // (gid_t)-1: left as it is
+    mode_t prawa;
+    std::string rada;  // what the message says after "brak uprawnień do odczytu i zapisu; "
+  } przypadki[] = {
+      {"dialout device", dialout != nullptr ? dialout->gr_gid : 0, 0660,
+       "dodaj się do grupy dialout (sudo usermod -aG dialout $USER) i zaloguj się ponownie"},
+      {"root-only device", 0, 0600,
+       "urządzenie należy do root:root z prawami 0600, żadna grupa nie daje do niego dostępu; "
+       "prawa może zmienić administrator (na przykład regułą udev)"},
+      {"own device without rights", static_cast<gid_t>(-1), 0, ""},
+  };
+  for (const auto& p : przypadki) {
+    SCOPED_TRACE(p.opis);
+    if (root == (p.grupa == static_cast<gid_t>(-1))) continue;
+    if (root && p.grupa != 0 && dialout == nullptr) continue;
+    int master = -1, slave = -1;
+    char nazwa[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
+    const std::string sciezka = nazwa;
+    if (root) {
+      ASSERT_EQ(::chown(sciezka.c_str(), 0, p.grupa), 0);
+    }
+    ASSERT_EQ(::chmod(sciezka.c_str(), p.prawa), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(sciezka.c_str(), &st), 0);
+    const group* g = ::getgrgid(st.st_gid);
+    const std::string rada =
+        !p.rada.empty() ? p.rada
+                        : "urządzenie należy do " + ja + ":" + (g ? g->gr_name : "?") +
+                              " z prawami 0000, żadna grupa nie daje do niego dostępu; prawa "
+                              "może zmienić administrator (na przykład regułą udev)";
+    KatalogTymczasowy pliki;
+    const std::string wy = pliki / "out", bl = pliki / "err";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int o = ::open(wy.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(bl.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(o, STDOUT_FILENO);
+      ::dup2(e, STDERR_FILENO);
+      if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        ::_exit(125);
+      char* argv[] = {const_cast<char*>(OSTREL_CLI), const_cast<char*>("--port"),
+                      const_cast<char*>(sciezka.c_str()), const_cast<char*>("detect"), nullptr};
+      ::execve(argv[0], argv, environ);
+      ::_exit(126);
+    }
+    int stan = 0;
+    ASSERT_EQ(::waitpid(pid, &stan, 0), pid);
+    ::close(master);
+    ::close(slave);
+    ASSERT_TRUE(WIFEXITED(stan));
+    if (WEXITSTATUS(stan) == 125) GTEST_SKIP() << "cannot give up root here";
+    ASSERT_NE(WEXITSTATUS(stan), 126) << "the program cannot be run as nobody";
+    EXPECT_EQ(WEXITSTATUS(stan), 4);
+    const Bajty o = czytaj_plik(wy), e = czytaj_plik(bl);
+    EXPECT_EQ(std::string(o.begin(), o.end()), kBrakProgramatora);
+    EXPECT_EQ(std::string(e.begin(), e.end()),
+              "ostrel-cli: " + sciezka + ": brak uprawnień do odczytu i zapisu; " + rada + "\n");
   }
-  int stan = 0;
-  ASSERT_EQ(::waitpid(pid, &stan, 0), pid);
-  ::close(master);
-  ::close(slave);
-  ASSERT_TRUE(WIFEXITED(stan));
-  if (WEXITSTATUS(stan) == 125) GTEST_SKIP() << "cannot give up root here";
-  ASSERT_NE(WEXITSTATUS(stan), 126) << "the program cannot be run as nobody";
-  EXPECT_EQ(WEXITSTATUS(stan), 4);
-  const Bajty o = czytaj_plik(wy), e = czytaj_plik(bl);
-  EXPECT_EQ(std::string(o.begin(), o.end()), kBrakProgramatora);
-  EXPECT_EQ(std::string(e.begin(), e.end()),
-            "ostrel-cli: " + sciezka +
-                ": brak uprawnień do odczytu i zapisu; dodaj się do grupy dialout (sudo usermod "
-                "-aG dialout $USER) i zaloguj się ponownie\n");
 }
 
 // `ports` with links: each COMn with its link and target and what the port is like now.
@@ -239,7 +272,14 @@ TEST(LaczaCom, PortsListsLinksAndTheirState) {
   lacza.ustaw(2, "/nonexistent/ostrel-no-port");
   lacza.ustaw(4, zajety.pty());
   const std::string cfg = lacza.sciezka() + "/ostrel/com";
+  // Listing opens no port (an open raises DTR): the real command, watched for opens.
+  const int straz = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(::inotify_add_watch(straz, wolny.pty().c_str(), IN_OPEN), 0);
+  ASSERT_GE(::inotify_add_watch(straz, zajety.pty().c_str(), IN_OPEN), 0);
   const Przebieg r = uruchom_cli({"ports"}, lacza.sciezka());
+  alignas(inotify_event) char zdarzenia[1024];
+  EXPECT_LE(::read(straz, zdarzenia, sizeof zdarzenia), 0) << "ports opened a port";
+  ::close(straz);
   EXPECT_EQ(r.status, 0) << r.bledy;
   const std::string linie[] = {
       "COM1: łącze " + cfg + "1 -> " + wolny.pty() +

@@ -201,6 +201,82 @@ TEST(SymulatorProces, ComLinkIsCreatedReplacedAndRemoved) {
   }
 }
 
+// Runs a shell command to its end, at most 20 s (a simulator that wrongly starts is
+// stopped, status 124); standard output and error together.
+int w_powloce(const std::string& polecenie, std::string& wyjscie) {
+  FILE* f = ::popen(("timeout 20 sh -c \"" + polecenie + "\" 2>&1").c_str(), "r");
+  if (f == nullptr) return -1;
+  char bufor[512];
+  while (std::fgets(bufor, sizeof bufor, f) != nullptr) wyjscie += bufor;
+  const int stan = ::pclose(f);
+  return WIFEXITED(stan) ? WEXITSTATUS(stan) : -1;
+}
+
+// The user's link comes back however the run ends, and only the user's link: a hang-up
+// puts it back like SIGTERM; a copy a killed run kept never returns over a link the user
+// has removed since; and a leftover record does not make the user's own link (one that
+// happens to lead where a dead simulator's did) the simulator's to take or remove.
+TEST(SymulatorProces, UsersLinkSurvivesHangupKillAndLeftoverRecords) {
+  KatalogTymczasowy konfiguracja;
+  const std::string katalog = konfiguracja / "ostrel";
+  const std::string lacze = katalog + "/com3";
+  ::mkdir(katalog.c_str(), 0755);
+  ASSERT_EQ(::symlink("/dev/ttyUSB7", lacze.c_str()), 0);
+  {
+    Symulator sim({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(sim.dziala()) << sim.blad();
+    EXPECT_EQ(sim.zatrzymaj(SIGHUP), 0);
+    EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), "/dev/ttyUSB7");
+    EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
+  }
+  // Killed; the user then removes the dead link. The next run starts on a free name and
+  // leaves none behind.
+  {
+    Symulator zabity({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(zabity.dziala()) << zabity.blad();
+    EXPECT_EQ(zabity.zatrzymaj(SIGKILL), 128 + SIGKILL);
+    ASSERT_EQ(::unlink(lacze.c_str()), 0);
+    Symulator nastepny({"--com", "3"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(nastepny.dziala()) << nastepny.blad();
+    EXPECT_EQ(nastepny.zatrzymaj(), 0);
+    EXPECT_TRUE(zawartosc(katalog).empty()) << testing::PrintToString(zawartosc(katalog));
+  }
+  // Killed over the user's link; the user then makes a link of their own to the very pty
+  // path the dead run recorded.
+  ASSERT_EQ(::symlink("/dev/ttyUSB7", lacze.c_str()), 0);
+  Symulator zabity({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+  ASSERT_TRUE(zabity.dziala()) << zabity.blad();
+  EXPECT_EQ(zabity.zatrzymaj(SIGKILL), 128 + SIGKILL);
+  ASSERT_EQ(::unlink(lacze.c_str()), 0);
+  ::usleep(20000);  // a new link, not one made within the same clock tick
+  ASSERT_EQ(::symlink(zabity.pty().c_str(), lacze.c_str()), 0);
+  std::string wyjscie;
+  EXPECT_EQ(w_powloce("XDG_CONFIG_HOME='" + konfiguracja.sciezka() + "' " + kProgramSymulatora +
+                          " --com 3",
+                      wyjscie),
+            2);
+  EXPECT_NE(wyjscie.find("com3 -> " + zabity.pty() + " exists and was not made by ostrel-sim"),
+            std::string::npos)
+      << wyjscie;
+  {
+    Symulator sim({"--com", "3", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+    ASSERT_TRUE(sim.dziala()) << sim.blad();
+    EXPECT_EQ(sim.zatrzymaj(), 0);
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(lacze).string(), zabity.pty());
+  EXPECT_EQ(zawartosc(katalog), (std::vector<std::string>{"com3"}));
+
+  // No configuration folder to be found: a clear refusal, no pty.
+  wyjscie.clear();
+  EXPECT_EQ(w_powloce("cd '" + konfiguracja.sciezka() + "' && env -u HOME XDG_CONFIG_HOME=wzgl " +
+                          kProgramSymulatora + " --com 1",
+                      wyjscie),
+            2);
+  EXPECT_FALSE(std::filesystem::exists(konfiguracja / "wzgl")) << "a folder relative to the cwd";
+  EXPECT_NE(wyjscie.find("neither XDG_CONFIG_HOME nor HOME is an absolute path"), std::string::npos)
+      << wyjscie;
+}
+
 TEST(SymulatorProces, LogHasOneLinePerByteWithTimeDirectionHexAndCharacter) {
   KatalogTymczasowy k;
   Symulator sim({"--device", "AT90S8515", "--log", k / "wire.log"});

@@ -94,6 +94,14 @@ TEST(UstawieniaBajty, PathFollowsXdgConfigHome) {
   EXPECT_EQ(sciezka_ustawien(), dom + "/.config/ostrel/Ostrel.cf") << "relative is ignored";
   ::unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(sciezka_ustawien(), dom + "/.config/ostrel/Ostrel.cf");
+  // Neither gives a folder: nothing to load, and saving says why instead of writing the
+  // file relative to wherever the program was started.
+  ::setenv("HOME", "wzgledny", 1);
+  EXPECT_EQ(sciezka_ustawien(), "");
+  std::string blad;
+  EXPECT_FALSE(zapisz_plik_ustawien(sciezka_ustawien(), {0, 0}, blad));
+  EXPECT_NE(blad.find("ani XDG_CONFIG_HOME, ani HOME"), std::string::npos) << blad;
+  ::setenv("HOME", dom.c_str(), 1);
   if (stara != nullptr) ::setenv("XDG_CONFIG_HOME", kopia.c_str(), 1);
 }
 
