@@ -14,7 +14,10 @@ namespace ostrel {
 class TimerQt : public TimerPollingu {
  public:
   TimerQt() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { tyknij(); });
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      ++tyki_;
+      tyknij();
+    });
   }
   void start(std::uint16_t okres_ms) override {
     wykonaj([this, okres_ms] {
@@ -43,6 +46,8 @@ class TimerQt : public TimerPollingu {
     }
   }
   bool wstrzymany() const { return wstrzymany_; }
+  // Ticks run so far (window thread): the line has been drained when this moved on.
+  std::uint64_t tyki() const { return tyki_; }
 
  private:
   // On the timer's own thread at once; from the worker as a queued call, in order.
@@ -59,6 +64,7 @@ class TimerQt : public TimerPollingu {
   int okres_ = 0;
   bool wlaczony_ = false;
   bool wstrzymany_ = false;
+  std::uint64_t tyki_ = 0;
 };
 
 }  // namespace ostrel
