@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "serial/platforma.h"
+#include "ui/przekazanie.h"
 
 namespace ostrel {
 
@@ -56,11 +57,12 @@ class TimerQt : public TimerPollingu {
     if (QThread::currentThread() == timer_.thread()) {
       f();
     } else {
-      QMetaObject::invokeMethod(&timer_, f, Qt::QueuedConnection);
+      poczta_.wyslij(f);
     }
   }
 
   QTimer timer_;
+  Przekazanie poczta_;
   int okres_ = 0;
   bool wlaczony_ = false;
   bool wstrzymany_ = false;

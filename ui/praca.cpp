@@ -44,8 +44,7 @@ void Praca::okno_zmienione() {
     form1_->pokaz_stan(programator.okno);
     return;
   }
-  QMetaObject::invokeMethod(
-      this, [this, s = programator.okno] { form1_->pokaz_stan(s); }, Qt::QueuedConnection);
+  poczta_.wyslij([this, s = programator.okno] { form1_->pokaz_stan(s); });
 }
 
 void Praca::dialog_zmieniony() {
@@ -54,8 +53,7 @@ void Praca::dialog_zmieniony() {
     form2_->pokaz_stan(programator.dialog);
     return;
   }
-  QMetaObject::invokeMethod(
-      this, [this, s = programator.dialog] { form2_->pokaz_stan(s); }, Qt::QueuedConnection);
+  poczta_.wyslij([this, s = programator.dialog] { form2_->pokaz_stan(s); });
 }
 
 void Praca::status_zmieniony(bool pokaz) {
@@ -72,8 +70,7 @@ void Praca::status_zmieniony(bool pokaz) {
     pokaz_status(programator.status);
     return;
   }
-  QMetaObject::invokeMethod(
-      this, [pokaz_status, s = programator.status] { pokaz_status(s); }, Qt::QueuedConnection);
+  poczta_.wyslij([pokaz_status, s = programator.status] { pokaz_status(s); });
 }
 
 void Praca::pokaz_dialog() {
@@ -88,8 +85,7 @@ void Praca::pokaz_dialog() {
     pokaz(programator.dialog);
     return;
   }
-  QMetaObject::invokeMethod(
-      this, [pokaz, s = programator.dialog] { pokaz(s); }, Qt::QueuedConnection);
+  poczta_.wyslij([pokaz, s = programator.dialog] { pokaz(s); });
 }
 
 // ---- Work
@@ -124,8 +120,7 @@ void Praca::uruchom(std::function<void()> praca, std::function<void()> potem) {
     } catch (...) {
       zglos_blad(QStringLiteral("Nieoczekiwany błąd w trakcie operacji"));
     }
-    QMetaObject::invokeMethod(
-        this, [this] { koniec(); }, Qt::QueuedConnection);
+    poczta_.wyslij([this] { koniec(); });
   });
 }
 
@@ -180,8 +175,7 @@ void Praca::dialog_zamkniety() {
   --otwarte_dialogi_;
   if (otwarte_dialogi_ > 0 || !tyk_odlozony_) return;
   // After the handler that showed the dialog has dealt with its result.
-  QMetaObject::invokeMethod(
-      this, [this] { wznow_tyk(); }, Qt::QueuedConnection);
+  poczta_.wyslij([this] { wznow_tyk(); });
 }
 
 void Praca::wznow_tyk() {

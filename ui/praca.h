@@ -14,6 +14,7 @@
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "ui/TimerQt.h"
+#include "ui/przekazanie.h"
 
 namespace ostrel {
 
@@ -100,6 +101,7 @@ class Praca : public QObject, public Widok {
   void zablokuj(bool tak);
 
   TimerQt& polling_;
+  Przekazanie poczta_;  // the worker's calls to the window thread
   TForm1* form1_ = nullptr;
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
