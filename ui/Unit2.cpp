@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/Unit1.h"
+#include "ui/praca.h"
 
 namespace ostrel {
 
@@ -105,33 +105,41 @@ void TForm2::pokaz_stan(const StanDialogu& d) {
 }
 
 void TForm2::modeChange() {
+  if (zajety()) return;
   programator_.wybierz_tryb(mode.currentIndex());
   programator_.modeChange();
   pokaz_stan();
 }
 
 void TForm2::CheckBox1Click() {
+  if (zajety()) return;
   programator_.ustaw_CheckBox1(CheckBox1.isChecked());
   pokaz_stan();
 }
 
 void TForm2::CheckBox2Click() {
+  if (zajety()) return;
   programator_.ustaw_CheckBox2(CheckBox2.isChecked());
   pokaz_stan();
 }
 
 void TForm2::kasowanieClick() {
+  if (zajety()) return;
   programator_.dialog.kasowanie = kasowanie.isChecked();
 }
 
+bool TForm2::zajety() const {
+  return praca_ != nullptr && praca_->zajety();
+}
+
 void TForm2::sekwencja(std::function<void()> praca) {
-  if (form1_ == nullptr) {
+  if (praca_ == nullptr) {
     praca();
     pokaz_stan();
     return;
   }
-  if (form1_->zajety()) return;
-  form1_->w_tle(std::move(praca));
+  if (praca_->zajety()) return;
+  praca_->uruchom(std::move(praca));
 }
 
 void TForm2::Button1Click() {

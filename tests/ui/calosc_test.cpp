@@ -155,6 +155,7 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_FALSE(o->Form2.isVisible());
 
   EXPECT_TRUE(o->Form1.TimerPollingu1.aktywny()) << "still polling after the operations";
+  EXPECT_FALSE(o->Form1.TimerPollingu1.wstrzymany()) << "polling held back after the work";
 
   // The erased chip is programmed from the file just read, without asking for a file.
   bez_dialogu();
