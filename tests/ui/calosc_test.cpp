@@ -9,13 +9,6 @@
 namespace ostrel::test {
 namespace {
 
-Bajty obraz_pliku(const std::string& sciezka) {
-  Strumien obraz;
-  std::string tekst;
-  EXPECT_EQ(wczytaj_hex(sciezka, obraz, tekst), Wynik::ok) << tekst;
-  return obraz.dane();
-}
-
 // Counts the progress bar's paintings made while the main window is disabled, that is
 // while an operation holds the message loop.
 class MalowanieWTrakcie : public QObject {

@@ -11,19 +11,6 @@
 namespace ostrel::test {
 namespace {
 
-Bajty obraz_pliku(const std::string& sciezka) {
-  Strumien obraz;
-  std::string tekst;
-  EXPECT_EQ(wczytaj_hex(sciezka, obraz, tekst), Wynik::ok) << tekst;
-  return obraz.dane();
-}
-
-void zapisz_hex_pliku(const std::string& sciezka, const Bajty& obraz) {
-  Strumien bin(obraz), tekst;
-  zapisz_hex(bin, tekst);
-  ASSERT_TRUE(tekst.zapisz_plik(sciezka));
-}
-
 Bajty wzor(std::size_t n, unsigned krok) {
   Bajty b(n);
   for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * krok + 1);
