@@ -47,7 +47,7 @@ bool dwa_znaki_drukowalne(std::string_view tekst) {
 const char* tekst_pomocy() {
   return "Usage: ostrel-sim [options]\n"
          "Simulates the serial programmer on a pseudo-terminal. The first line on\n"
-         "stdout is \"PTY <slave path>\"; SIGINT or SIGTERM end it cleanly.\n"
+         "stdout is \"PTY <slave path>\"; SIGINT, SIGTERM or SIGHUP end it cleanly.\n"
          "  --device NAME        chip in the socket (default AT89C2051)\n"
          "  --flash FILE.hex     load flash from Intel HEX (default erased, 0xFF)\n"
          "  --eeprom FILE.hex    load EEPROM from Intel HEX\n"

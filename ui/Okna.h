@@ -12,13 +12,13 @@ namespace ostrel {
 struct Okna {
   Okna() { Form1.ustaw_okna(&Form2, &Form3, &Form4); }
   // Work still running on the worker ends before any window goes.
-  ~Okna() { Form1.zaczekaj_na_prace(); }
+  ~Okna() { Form1.praca.zaczekaj(); }
   Okna(const Okna&) = delete;
   Okna& operator=(const Okna&) = delete;
 
   TForm1 Form1;
   TForm2 Form2{Form1.programator};
-  TForm3 Form3{Form1.programator, Form1};
+  TForm3 Form3{Form1.praca, Form1};
   TForm4 Form4;
 };
 

@@ -8,13 +8,17 @@
 #include <QTimer>
 
 #include "serial/platforma.h"
+#include "ui/przekazanie.h"
 
 namespace ostrel {
 
 class TimerQt : public TimerPollingu {
  public:
   TimerQt() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { tyknij(); });
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      ++tyki_;
+      tyknij();
+    });
   }
   void start(std::uint16_t okres_ms) override {
     wykonaj([this, okres_ms] {
@@ -43,6 +47,8 @@ class TimerQt : public TimerPollingu {
     }
   }
   bool wstrzymany() const { return wstrzymany_; }
+  // Ticks run so far (window thread): the line has been drained when this moved on.
+  std::uint64_t tyki() const { return tyki_; }
 
  private:
   // On the timer's own thread at once; from the worker as a queued call, in order.
@@ -51,14 +57,16 @@ class TimerQt : public TimerPollingu {
     if (QThread::currentThread() == timer_.thread()) {
       f();
     } else {
-      QMetaObject::invokeMethod(&timer_, f, Qt::QueuedConnection);
+      poczta_.wyslij(f);
     }
   }
 
   QTimer timer_;
+  Przekazanie poczta_;
   int okres_ = 0;
   bool wlaczony_ = false;
   bool wstrzymany_ = false;
+  std::uint64_t tyki_ = 0;
 };
 
 }  // namespace ostrel

@@ -3,8 +3,6 @@
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QThread>
-#include <exception>
 
 #include "devices/uklady.h"
 #include "hex/strumien.h"
@@ -29,23 +27,13 @@ void ustaw_grupe(QGroupBox& g, int x, int y, int w, int h, const QString& tytul)
 
 }  // namespace
 
-QStringList filtry_qt(const QString& filtr) {
-  QStringList wynik;
-  const QStringList czesci = filtr.split('|');
-  for (qsizetype i = 0; i + 1 < czesci.size(); i += 2) {
-    QString wzorce = czesci[i + 1];
-    wzorce.replace(';', ' ');
-    wynik << czesci[i] + QStringLiteral("(") + wzorce + QStringLiteral(")");
-  }
-  return wynik;
-}
-
 TForm1::TForm1(QWidget* rodzic)
     : QWidget(rodzic, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       CommPortDriver1(nullptr, &TimerPollingu1),
-      programator(CommPortDriver1, *this) {
+      praca(CommPortDriver1, TimerPollingu1),
+      programator(praca.programator) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ostrel prog"));
   setFont(czcionka_okna());
@@ -105,6 +93,11 @@ TForm1::TForm1(QWidget* rodzic)
   connect(&Button9, &QPushButton::clicked, this, [this] { zaawansowane(); });
   connect(&ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
   connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(&praca, &Praca::zakonczona, this, [this] {
+    emit praca_zakonczona();
+    // A close request waited for the end of the work.
+    if (zamknij_po_) close();
+  });
 
   // The component's designed settings: COM3, 19200 baud, 50 ms input time-out.
   ustaw_CommPortDriver1(CommPortDriver1);
@@ -115,22 +108,24 @@ TForm1::TForm1(QWidget* rodzic)
 }
 
 TForm1::~TForm1() {
-  zaczekaj_na_prace();
+  praca.zaczekaj();
 }
 
 void TForm1::ustaw_okna(TForm2* f2, TForm3* f3, TForm4* f4) {
   form2_ = f2;
   form3_ = f3;
   form4_ = f4;
-  if (form2_ != nullptr) form2_->ustaw_form1(this);
+  if (form2_ != nullptr) form2_->ustaw_prace(&praca);
+  praca.ustaw_okna(this, f2, f3);
 }
 
 void TForm1::formCreate() {
   uzbroj(kStart);
-  programator.tryb_demo = 0;
+  model().tryb_demo = 0;
 }
 
 void TForm1::uzbroj(int kod) {
+  praca.anuluj_tyk();
   Timer1.setInterval(kOpoznienieMs);
   Timer1.start();
   operacja = kod;
@@ -139,7 +134,7 @@ void TForm1::uzbroj(int kod) {
 // ---- Showing the model
 
 void TForm1::pokaz_stan() {
-  pokaz_stan(programator.okno);
+  pokaz_stan(model().okno);
 }
 
 void TForm1::pokaz_stan(const StanOkna& o) {
@@ -161,156 +156,23 @@ void TForm1::pokaz_stan(const StanOkna& o) {
   }
 }
 
-// The core calls these on the thread that owns the model: on this thread they show it
-// at once; from the worker they send a copy, and the window shows it when the message
-// loop delivers it, in the order sent.
-
-bool TForm1::w_watku_okien() const {
-  return QThread::currentThread() == thread();
-}
-
-void TForm1::okno_zmienione() {
-  if (w_watku_okien()) {
-    pokaz_stan();
-    return;
-  }
-  QMetaObject::invokeMethod(
-      this, [this, s = programator.okno] { pokaz_stan(s); }, Qt::QueuedConnection);
-}
-
-void TForm1::dialog_zmieniony() {
-  if (form2_ == nullptr) return;
-  if (w_watku_okien()) {
-    form2_->pokaz_stan();
-    return;
-  }
-  QMetaObject::invokeMethod(
-      this, [this, s = programator.dialog] { form2_->pokaz_stan(s); }, Qt::QueuedConnection);
-}
-
-void TForm1::status_zmieniony(bool pokaz) {
-  if (form3_ == nullptr) return;
-  const auto pokaz_status = [this, pokaz](const StanStatusu& s) {
-    form3_->pokaz_stan(s);
-    if (pokaz) {
-      form3_->pokaz();
-    } else if (!s.widoczny) {
-      form3_->hide();
-    }
-  };
-  if (w_watku_okien()) {
-    pokaz_status(programator.status);
-    return;
-  }
-  QMetaObject::invokeMethod(
-      this, [pokaz_status, s = programator.status] { pokaz_status(s); }, Qt::QueuedConnection);
-}
-
-void TForm1::pokaz_dialog() {
-  if (form2_ == nullptr) return;
-  const auto pokaz = [this](const StanDialogu& s) {
-    form2_->pokaz_stan(s);
-    form2_->show();
-    form2_->raise();
-    form2_->activateWindow();
-  };
-  if (w_watku_okien()) {
-    pokaz(programator.dialog);
-    return;
-  }
-  QMetaObject::invokeMethod(
-      this, [pokaz, s = programator.dialog] { pokaz(s); }, Qt::QueuedConnection);
-}
-
-// ---- Work on the worker thread
-
-void TForm1::w_tle(std::function<void()> praca, std::function<void()> potem) {
-  zajety_ = true;
-  potem_ = std::move(potem);
-  zablokuj(true);
-  // One thread at a time owns the port: no polling tick while the worker uses it.
-  TimerPollingu1.wstrzymaj(true);
-  watek_ = std::thread([this, praca = std::move(praca)] {
-    try {
-      praca();
-    } catch (const std::exception& e) {
-      // The general error report, as for an error raised inside a handler.
-      zglos_blad(QString::fromUtf8(e.what()));
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { koniec_pracy(); }, Qt::QueuedConnection);
-  });
-}
-
-void TForm1::koniec_pracy() {
-  // The worker has posted this as its last act: the join returns at once.
-  if (watek_.joinable()) watek_.join();
-  TimerPollingu1.wstrzymaj(false);
-  zajety_ = false;
-  if (potwierdzenie_odlozone_) {
-    potwierdzenie_odlozone_ = false;
-    // The OK action's part in the model, now that the model is ours again. The status
-    // window stays as the operation left it (a message shown after the click stays).
-    if (programator.brak_programatora == 1) programator.tryb_demo = 1;
-    programator.status.widoczny = form3_ != nullptr && form3_->isVisible();
-  }
-  const auto potem = std::move(potem_);
-  potem_ = nullptr;
-  zablokuj(false);
-  pokaz_stan();
-  if (form2_ != nullptr) form2_->pokaz_stan();
-  if (potem) potem();
-  const QStringList bledy = std::move(bledy_w_tle_);
-  bledy_w_tle_.clear();
-  for (const QString& b : bledy) zglos_blad(b);
-  emit praca_zakonczona();
-  if (zamknij_po_) {
-    close();
-    return;
-  }
-  if (tyk_odlozony_) {
-    tyk_odlozony_ = false;
-    Timer1Timer();
-  }
-}
-
-void TForm1::zaczekaj_na_prace() {
-  if (watek_.joinable()) watek_.join();
-}
-
-void TForm1::zablokuj(bool tak) {
-  setEnabled(!tak);
-  if (form2_ != nullptr) form2_->setEnabled(!tak);
-}
-
 void TForm1::komunikat(const QString& tekst) {
-  programator.komunikat(tekst.toStdString());
+  model().komunikat(tekst.toStdString());
 }
 
 // ---- File choice
 
-bool TForm1::wykonaj(TFileDialog& d) {
-  QFileDialog okno(this);
-  // Qt's own dialog, so it looks and behaves the same on every desktop.
-  okno.setOption(QFileDialog::DontUseNativeDialog);
-  okno.setOption(QFileDialog::HideNameFilterDetails);
-  if (!d.Title.isEmpty()) okno.setWindowTitle(d.Title);
-  okno.setNameFilters(filtry_qt(d.Filter));
-  if (d.zapis) {
-    okno.setAcceptMode(QFileDialog::AcceptSave);
-    okno.setFileMode(QFileDialog::AnyFile);
-    okno.setDefaultSuffix(d.DefaultExt);
-  } else {
-    okno.setAcceptMode(QFileDialog::AcceptOpen);
-    okno.setFileMode(QFileDialog::ExistingFile);
-  }
-  if (!d.FileName.isEmpty()) okno.selectFile(d.FileName);
+std::optional<bool> TForm1::wykonaj(TFileDialog& d) {
   QString wybrana;
-  if (wybor_pliku) {
-    wybrana = wybor_pliku(okno);
-  } else if (okno.exec() == QDialog::Accepted && !okno.selectedFiles().isEmpty()) {
-    wybrana = okno.selectedFiles().first();
+  {
+    const Praca::Dialog otwarty(praca);
+    wybrana = pokaz_dialog_pliku(d, this, wybor_pliku);
   }
+  // The scheduler's tick fell while the dialog was open: the operation it starts owns
+  // the file name, the device and the rest from that moment, so the choice is dropped
+  // (the operator sees the current file unchanged).
+  const bool due = praca.tyk_odlozony() && operacja >= kCzytajFlash && operacja <= kProgramujEeprom;
+  if (praca.zajety() || due) return std::nullopt;
   if (!wybrana.isEmpty()) d.FileName = wybrana;
   return !d.FileName.isEmpty();
 }
@@ -321,62 +183,56 @@ bool TForm1::przyjmij_nazwe(TFileDialog& d) {
     // Kept, the name would come back with every showing of the dialog, and a cancel
     // would bring this message again. The dialog goes back to the current file, so a
     // cancel keeps it.
-    d.FileName = q(programator.nazwa_pliku);
+    d.FileName = q(model().nazwa_pliku);
     komunikat(QStringLiteral("Nazwa pliku ma ponad 255 znaków"));
     return false;
   }
-  ustaw_nazwe_pliku(n);
+  model().nazwa_pliku = n;
+  model().okno.Label1 = n;
   pokaz_stan();
   return true;
-}
-
-void TForm1::ustaw_nazwe_pliku(const std::string& nazwa) {
-  programator.nazwa_pliku = nazwa;
-  programator.okno.Label1 = nazwa;
-}
-
-void TForm1::wybierz_uklad(int indeks) {
-  programator.okno.ComboBox1_index = indeks;
-  if (indeks >= 0 && indeks < kLiczbaUkladow) {
-    programator.okno.ComboBox1_text = kUklady[static_cast<std::size_t>(indeks)].nazwa;
-  }
-  programator.ComboBox1Change(indeks);
 }
 
 // ---- Buttons
 
 void TForm1::przegladaj() {
-  wykonaj(OpenDialog1);
+  if (!wykonaj(OpenDialog1).has_value()) return;
   if (!przyjmij_nazwe(OpenDialog1)) return;
-  if (programator.nazwa_pliku.empty()) return;
+  if (model().nazwa_pliku.empty()) return;
   // Check the file at once, so a bad file shows before anything is armed.
   Strumien obraz;
   std::string tekst;
-  if (wczytaj_hex(programator.nazwa_pliku, obraz, tekst) != Wynik::ok) komunikat(q(tekst));
+  if (wczytaj_hex(model().nazwa_pliku, obraz, tekst) != Wynik::ok) komunikat(q(tekst));
 }
 
 // Programming starts the dialog empty; verifying shows the name it held last.
 bool TForm1::plik_operacji(bool pusty_dialog) {
-  if (programator.nazwa_pliku.empty()) {
+  if (model().nazwa_pliku.empty()) {
+    const QString poprzednia = OpenDialog1.FileName;
     if (pusty_dialog) OpenDialog1.FileName.clear();
-    if (wykonaj(OpenDialog1) && !przyjmij_nazwe(OpenDialog1)) return false;
+    const auto jest = wykonaj(OpenDialog1);
+    if (!jest) {
+      OpenDialog1.FileName = poprzednia;
+      return false;
+    }
+    if (*jest && !przyjmij_nazwe(OpenDialog1)) return false;
   }
-  return !programator.nazwa_pliku.empty();
+  return !model().nazwa_pliku.empty();
 }
 
 void TForm1::prog_flash() {
   if (!plik_operacji(true)) return;
-  programator.okno.Label2 = programator.dialog.kasowanie ? "Kasowanie" : " ";
-  programator.okno.Label3 = "Programowanie";
-  programator.okno.Label4 = "Weryfikacja";
+  model().okno.Label2 = model().dialog.kasowanie ? "Kasowanie" : " ";
+  model().okno.Label3 = "Programowanie";
+  model().okno.Label4 = "Weryfikacja";
   pokaz_stan();
   uzbroj(kProgramujFlash);
 }
 
 void TForm1::prog_eeprom() {
   if (!plik_operacji(true)) return;
-  programator.okno.Label3 = "Programowanie";
-  programator.okno.Label4 = "Weryfikacja";
+  model().okno.Label3 = "Programowanie";
+  model().okno.Label4 = "Weryfikacja";
   pokaz_stan();
   uzbroj(kProgramujEeprom);
 }
@@ -392,7 +248,7 @@ void TForm1::weryf_eeprom() {
 // Both verify buttons.
 void TForm1::weryfikacja(int kod) {
   if (!plik_operacji(false)) return;
-  programator.okno.Label4 = "Weryfikacja";
+  model().okno.Label4 = "Weryfikacja";
   pokaz_stan();
   uzbroj(kod);
 }
@@ -402,27 +258,31 @@ void TForm1::czytaj_flash() {
 }
 
 void TForm1::czytaj_eeprom() {
-  if (programator.rozmiar_eeprom == 0) return;
+  if (model().rozmiar_eeprom == 0) return;
   odczyt(kCzytajEeprom);
 }
 
 // Both read buttons: the save dialog starts empty every time.
 void TForm1::odczyt(int kod) {
+  const QString poprzednia = SaveDialog1.FileName;
   SaveDialog1.FileName.clear();
-  if (!wykonaj(SaveDialog1)) return;
+  const auto jest = wykonaj(SaveDialog1);
+  if (!jest) SaveDialog1.FileName = poprzednia;
+  if (!jest.value_or(false)) return;
   if (!przyjmij_nazwe(SaveDialog1)) return;
   uzbroj(kod);
 }
 
 void TForm1::ComboBox1Change() {
-  wybierz_uklad(ComboBox1.currentIndex());
+  if (praca.zajety()) return;
+  wybierz_uklad(praca.model(), ComboBox1.currentIndex());
   pokaz_stan();
-  dialog_zmieniony();
+  if (form2_ != nullptr) form2_->pokaz_stan();
 }
 
 void TForm1::zaawansowane() {
-  if (zajety_) return;
-  w_tle([this] { programator.zaawansowane(); });
+  if (praca.zajety()) return;
+  praca.uruchom([this] { praca.model().zaawansowane(); });
 }
 
 void TForm1::Button2Click() {
@@ -437,7 +297,7 @@ void TForm1::Button10Click() {
 }
 
 void TForm1::FormClick() {
-  programator.okno.ProgressBar2 = 0;
+  model().okno.ProgressBar2 = 0;
   pokaz_stan();
 }
 
@@ -466,10 +326,10 @@ void TForm1::mouseReleaseEvent(QMouseEvent* e) {
 
 void TForm1::Timer1Timer() {
   Timer1.stop();
-  // A dialog sequence holds the port: the tick runs when it ends, as a timer message
-  // waited in the queue behind it.
-  if (zajety_) {
-    tyk_odlozony_ = true;
+  // Work holds the port, or a dialog of ours is open (whose result the operation must
+  // not take): the tick runs when both have ended.
+  if (praca.zajety() || praca.dialog_otwarty()) {
+    praca.odloz_tyk();
     return;
   }
   const int kod = operacja;
@@ -481,109 +341,78 @@ void TForm1::Timer1Timer() {
   if (kod == kStart || przed || pamiec) {
     start_wykonany_ = true;
     const int uklad = ComboBox1.currentIndex();
-    w_tle(
+    // From here the worker owns the model: the code is copied, and the file name, the
+    // device, the erase box, the lock mode and the fuses are read by the operation from
+    // a model no window writes until it has ended.
+    praca.uruchom(
         [this, kod, przed, pamiec, uklad] {
           if (przed) start(true, uklad);
           if (kod == kStart) start();
-          if (pamiec) programator.operacja_pamieci(kod);
+          if (pamiec) praca.model().operacja_pamieci(kod);
         },
         [this] { koniec_tyku(); });
     return;
   }
   setEnabled(false);
   if (kod == kWyczysc) {
-    programator.okno.ProgressBar2 = 0;
-    programator.okno.Label2.clear();
-    programator.okno.Label3.clear();
-    programator.okno.Label4.clear();
+    model().okno.ProgressBar2 = 0;
+    model().okno.Label2.clear();
+    model().okno.Label3.clear();
+    model().okno.Label4.clear();
   }
   koniec_tyku();
 }
 
 void TForm1::koniec_tyku() {
   pokaz_stan();
-  if (programator.okno.ProgressBar2 != 0) uzbroj(kWyczysc);
+  if (model().okno.ProgressBar2 != 0) uzbroj(kWyczysc);
   setEnabled(true);
 }
 
 void TForm1::start(bool przed_operacja, int uklad) {
-  const std::string nazwa = programator.nazwa_pliku;
+  Programator& p = praca.model();
+  const std::string nazwa = p.nazwa_pliku;
   // The programmer's type and speed before the search, which runs at that speed.
   const UstawieniaProgramatora up = wczytaj_ustawienia_programatora();
-  programator.ustaw_typ(up.typ);
-  predkosc_z_liczby(up.predkosc, programator.predkosc);
-  programator.sprawdz();
-  wczytaj_ustawienia();
-  if (przed_operacja) {
-    if (uklad >= 0 && uklad != programator.okno.ComboBox1_index) wybierz_uklad(uklad);
-    if (!nazwa.empty()) ustaw_nazwe_pliku(nazwa);
-  }
-  okno_zmienione();
-  dialog_zmieniony();
-}
-
-void TForm1::wczytaj_ustawienia() {
-  const std::string sciezka = sciezka_ustawien();
-  if (!plik_istnieje(sciezka)) {
-    programator.domyslne();
-    return;
-  }
-  std::vector<std::uint8_t> bajty;
+  p.ustaw_typ(up.typ);
+  predkosc_z_liczby(up.predkosc, p.predkosc);
+  p.sprawdz();
   std::string blad;
-  if (!wczytaj_bajty(sciezka, bajty, blad)) {
-    zglos_blad(QStringLiteral("Błąd odczytu pliku ustawień ") + q(sciezka) + QStringLiteral(": ") +
-               q(blad));
-    // Nothing of the file was applied: without the defaults every device value would stay
-    // 0 and the next operation would send device code 0.
-    programator.domyslne();
-    return;
+  if (!laduj_ustawienia(p, blad)) praca.zglos_blad(QString::fromStdString(blad));
+  if (przed_operacja) {
+    if (uklad >= 0 && uklad != p.okno.ComboBox1_index) wybierz_uklad(p, uklad);
+    if (!nazwa.empty()) {
+      p.nazwa_pliku = nazwa;
+      p.okno.Label1 = nazwa;
+    }
   }
-  const Ustawienia u = czytaj_ustawienia(bajty);
-  if (u.urzadzenie < kLiczbaUkladow) {
-    wybierz_uklad(u.urzadzenie);
-  } else {
-    // An index no entry has (255 is what a run that kept the default stores) would leave
-    // every device value 0, and the next operation would send device code 0. The
-    // start-up defaults apply instead.
-    programator.domyslne();
-  }
-  programator.przywroc_tryb(u.tryb);
-  ustaw_nazwe_pliku(u.nazwa);
+  praca.okno_zmienione();
+  praca.dialog_zmieniony();
 }
 
 // ---- Closing
 
 void TForm1::zglos_blad(const QString& tekst) {
-  if (!w_watku_okien()) {
-    bledy_w_tle_ << tekst;
-    return;
-  }
   if (raport_bledu) {
     raport_bledu(tekst);
     return;
   }
+  const Praca::Dialog otwarty(praca);
   QMessageBox::critical(this, windowTitle(), tekst);
 }
 
 void TForm1::FormClose() {
   CommPortDriver1.Close();
-  if (programator.nazwa_pliku.empty()) return;
-  const std::string sciezka = sciezka_ustawien();
-  const auto bajty = zapisz_ustawienia(programator.okno.ComboBox1_index,
-                                       programator.dialog.mode_index, programator.nazwa_pliku);
   std::string blad;
-  if (!zapisz_plik_ustawien(sciezka, bajty, blad)) {
-    // Reported, and the window still closes: keeping it open with the port already
-    // closed would leave a program that can never be ended.
-    zglos_blad(QStringLiteral("Nie można zapisać pliku ustawień ") + q(sciezka) +
-               QStringLiteral(": ") + q(blad));
-  }
+  // Reported, and the window still closes: keeping it open with the port already closed
+  // would leave a program that can never be ended.
+  if (!zachowaj_ustawienia(model(), blad)) zglos_blad(QString::fromStdString(blad));
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {
-  if (zajety_) {
+  if (praca.zajety()) {
     // The worker owns the port: the window closes, and the settings are saved, when the
-    // operation has ended.
+    // work has ended.
     zamknij_po_ = true;
     e->ignore();
     return;

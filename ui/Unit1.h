@@ -4,19 +4,20 @@
 #pragma once
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "protocol/model.h"
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "ui/TimerQt.h"
+#include "ui/dialogi.h"
+#include "ui/praca.h"
 #include "ui/wyglad.h"
 
 namespace ostrel {
@@ -25,23 +26,10 @@ class TForm2;
 class TForm3;
 class TForm4;
 
-// A file dialog's lasting state, as the original's dialog components kept it: the name
-// survives between showings and stays when the operator cancels.
-struct TFileDialog {
-  QString FileName;    // the name it holds
-  QString Filter;      // "name|patterns|..." with patterns separated by ';'
-  QString Title;       // window title; empty for the platform's default
-  QString DefaultExt;  // suffix added to a name given without one
-  bool zapis = false;  // a save dialog (asks before overwriting)
-};
-
 // The filter of both dialogs.
 inline constexpr const char* kFiltrHex = "Pliki hex (*.hex,*.eep) |*.hex;*.eep|";
 
-// Qt's form of a filter: one "name (patterns)" entry per pair.
-QStringList filtry_qt(const QString& filtr);
-
-class TForm1 : public QWidget, public Widok {
+class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
@@ -81,25 +69,17 @@ class TForm1 : public QWidget, public Widok {
   void komunikat(const QString& tekst);
 
   // Shows the model: progress, labels, the EEPROM group, the device box. Window thread,
-  // and not while an operation runs (the worker owns the model then).
+  // and not while work runs (the worker owns the model then).
   void pokaz_stan();
-  // Shows a snapshot of it (what an operation sends while it runs).
+  // Shows a copy of it (what an operation sends while it runs).
   void pokaz_stan(const StanOkna& o);
 
-  // ---- Work on the worker thread. The operations and the dialog's sequences run there,
-  // so the message loop keeps running: the windows repaint and answer the desktop, and
-  // the polling of the port is held back until the operation ends.
-  // True from the start of such work until its end has been handled on this thread.
-  bool zajety() const { return zajety_; }
-  // Runs `praca` on the worker thread with the main window and the dialog closed to
-  // input; `potem` runs on this thread once it has ended. Only when not busy.
-  void w_tle(std::function<void()> praca, std::function<void()> potem = {});
-  // The status window was confirmed while an operation ran: demo mode follows at its end.
-  void potwierdzenie_w_trakcie() { potwierdzenie_odlozone_ = true; }
-  // Waits for running work to end (the windows are going away).
-  void zaczekaj_na_prace();
-  // The general error report, for the other windows.
-  void zglos(const QString& tekst) { zglos_blad(tekst); }
+  // True while the worker runs an operation or a dialog sequence.
+  bool zajety() const { return praca.zajety(); }
+  // The general error report: a message box over this window (window thread).
+  void zglos_blad(const QString& tekst);
+  // The window has closed (the program is ending).
+  bool po_zamknieciu() const { return zamkniete_; }
 
   // ---- Test hooks. When set, `wybor_pliku` stands in for the dialog's own loop: it gets
   // the configured dialog and returns the chosen name (empty: cancelled).
@@ -134,10 +114,11 @@ class TForm1 : public QWidget, public Widok {
   TFileDialog SaveDialog1;
   QTimer Timer1;
 
-  // The serial component and its polling tick, then the protocol over them.
+  // The serial component and its polling tick, then the worker that owns the model.
   TimerQt TimerPollingu1;
   TCommPortDriver CommPortDriver1;
-  Programator programator;
+  Praca praca;
+  Programator& programator;
 
   int operacja = 0;
 
@@ -152,21 +133,12 @@ class TForm1 : public QWidget, public Widok {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
 
-  // Widok: the core reports changes of the model while it works.
-  void okno_zmienione() override;
-  void dialog_zmieniony() override;
-  void status_zmieniony(bool pokaz) override;
-  void pokaz_dialog() override;
-
  private:
+  // The model, through the worker's check that this thread owns it now.
+  Programator& model() { return praca.model(); }
   void formCreate();
   void FormClose();
-  bool w_watku_okien() const;
-  void koniec_pracy();
   void koniec_tyku();
-  // Closes or opens the main window and the dialog to input; the progress bar and the
-  // labels keep their look either way.
-  void zablokuj(bool tak);
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
   void uzbroj(int kod);
   void weryfikacja(int kod);
@@ -174,38 +146,25 @@ class TForm1 : public QWidget, public Widok {
   // The file a program or verify button works on: the open dialog asks when none is set
   // (`pusty_dialog`: with no name in it). True when there is a file.
   bool plik_operacji(bool pusty_dialog);
-  // Shows the dialog; true when it now holds a name.
-  bool wykonaj(TFileDialog& d);
+  // Shows the dialog: true when it now holds a name; nothing when its result came while
+  // an operation is due or running (the operation owns the inputs), and is dropped.
+  std::optional<bool> wykonaj(TFileDialog& d);
   // Takes the dialog's name as the current file. A name longer than a short text is
   // refused with a message rather than cut into the name of another file, and the
   // dialog forgets it (it holds the current file again).
   bool przyjmij_nazwe(TFileDialog& d);
-  // The model's part of a new file name (any thread that owns the model).
-  void ustaw_nazwe_pliku(const std::string& nazwa);
-  // Selects and applies a device in the model, as ComboBox1Change does.
-  void wybierz_uklad(int indeks);
   // Start-up, on the worker: the programmer search, then the settings or the defaults.
   // Run before an operation (a button replaced the pending start-up), what the operator
   // already chose (device `uklad`, file) stays chosen.
   void start(bool przed_operacja = false, int uklad = -1);
-  void wczytaj_ustawienia();
-  // The general error report; from the worker the text waits for the end of the work.
-  void zglos_blad(const QString& tekst);
 
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
   TForm4* form4_ = nullptr;
   bool zamkniete_ = false;
+  bool zamknij_po_ = false;  // a close request came during work
   bool klik_tla_ = false;
   bool start_wykonany_ = false;
-
-  std::thread watek_;
-  std::function<void()> potem_;
-  bool zajety_ = false;
-  bool zamknij_po_ = false;              // a close request came during the work
-  bool tyk_odlozony_ = false;            // Timer1 fired during a dialog sequence
-  bool potwierdzenie_odlozone_ = false;  // the status window was confirmed meanwhile
-  QStringList bledy_w_tle_;              // error reports made on the worker
 };
 
 }  // namespace ostrel

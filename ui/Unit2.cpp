@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/Unit1.h"
+#include "ui/praca.h"
 #include "ui/ustawienia_programatora.h"
 
 namespace ostrel {
@@ -133,33 +133,41 @@ void TForm2::pokaz_stan(const StanDialogu& d) {
 }
 
 void TForm2::modeChange() {
+  if (zajety()) return;
   programator_.wybierz_tryb(mode.currentIndex());
   programator_.modeChange();
   pokaz_stan();
 }
 
 void TForm2::CheckBox1Click() {
+  if (zajety()) return;
   programator_.ustaw_CheckBox1(CheckBox1.isChecked());
   pokaz_stan();
 }
 
 void TForm2::CheckBox2Click() {
+  if (zajety()) return;
   programator_.ustaw_CheckBox2(CheckBox2.isChecked());
   pokaz_stan();
 }
 
 void TForm2::kasowanieClick() {
+  if (zajety()) return;
   programator_.dialog.kasowanie = kasowanie.isChecked();
 }
 
+bool TForm2::zajety() const {
+  return praca_ != nullptr && praca_->zajety();
+}
+
 void TForm2::sekwencja(std::function<void()> praca) {
-  if (form1_ == nullptr) {
+  if (praca_ == nullptr) {
     praca();
     pokaz_stan();
     return;
   }
-  if (form1_->zajety()) return;
-  form1_->w_tle(std::move(praca));
+  if (praca_->zajety()) return;
+  praca_->uruchom(std::move(praca));
 }
 
 void TForm2::Button1Click() {
@@ -175,14 +183,14 @@ void TForm2::Button3Click() {
 }
 
 void TForm2::typChange() {
-  if (form1_ != nullptr && form1_->zajety()) return;
+  if (zajety()) return;
   programator_.ustaw_typ(typ.currentIndex() == 1 ? TypProgramatora::avr910
                                                  : TypProgramatora::ostrel);
   zapisz_programator();
 }
 
 void TForm2::predkoscChange() {
-  if (form1_ != nullptr && form1_->zajety()) return;
+  if (zajety()) return;
   const int i = predkosc.currentIndex();
   if (i < 0 || i >= static_cast<int>(std::size(kPredkosci))) return;
   TComPortBaudRate br{};
@@ -201,9 +209,9 @@ void TForm2::zapisz_programator() {
     if (predkosc_z_liczby(bps, br) && br == programator_.predkosc) u.predkosc = bps;
   }
   std::string blad;
-  if (!zapisz_ustawienia_programatora(u, blad) && form1_ != nullptr) {
-    form1_->zglos(QStringLiteral("Nie można zapisać pliku ustawień ") +
-                  q(sciezka_ustawien_programatora()) + QStringLiteral(": ") + q(blad));
+  if (!zapisz_ustawienia_programatora(u, blad) && praca_ != nullptr) {
+    praca_->zglos_blad(QStringLiteral("Nie można zapisać pliku ustawień ") +
+                       q(sciezka_ustawien_programatora()) + QStringLiteral(": ") + q(blad));
   }
 }
 

@@ -13,7 +13,7 @@
 
 namespace ostrel {
 
-class TForm1;
+class Praca;
 
 class TForm2 : public QWidget {
   Q_OBJECT
@@ -25,8 +25,8 @@ class TForm2 : public QWidget {
   void pokaz_stan();
   // Shows a snapshot of it (what a sequence sends while it runs).
   void pokaz_stan(const StanDialogu& d);
-  // The main window, which runs the sequences on its worker thread.
-  void ustaw_form1(TForm1* f) { form1_ = f; }
+  // The worker that runs the sequences.
+  void ustaw_prace(Praca* p) { praca_ = p; }
 
   // ---- Handlers
   void modeChange();
@@ -79,7 +79,9 @@ class TForm2 : public QWidget {
   TLabel bity_nieodczytane{&GroupBox3, 8, 52, 0, 13, QString()};
 
  private:
-  // Runs a sequence on the worker; with no main window (a dialog on its own) at once.
+  // The worker owns the model: the dialog takes no input (it is disabled meanwhile).
+  bool zajety() const;
+  // Runs a sequence on the worker; with no worker (a dialog on its own) at once.
   // Dropped while other work runs.
   void sekwencja(std::function<void()> praca);
 
@@ -87,7 +89,7 @@ class TForm2 : public QWidget {
   void zapisz_programator();
 
   Programator& programator_;
-  TForm1* form1_ = nullptr;
+  Praca* praca_ = nullptr;
 };
 
 }  // namespace ostrel

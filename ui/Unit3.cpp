@@ -9,11 +9,12 @@
 
 namespace ostrel {
 
-TForm3::TForm3(Programator& programator, TForm1& form1, QWidget* rodzic)
+TForm3::TForm3(Praca& praca, TForm1& form1, QWidget* rodzic)
     : QWidget(rodzic, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint),
-      programator_(programator),
+      praca_(praca),
+      programator_(praca.programator),
       form1_(form1) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Ostrel prog "));
@@ -91,8 +92,8 @@ void TForm3::Button1Click() {
   hide();
   // An operation owns the model: its demo-mode part follows when the operation ends,
   // and the main window stays closed to input until then.
-  if (form1_.zajety()) {
-    form1_.potwierdzenie_w_trakcie();
+  if (praca_.zajety()) {
+    praca_.potwierdzenie_w_trakcie();
     return;
   }
   programator_.potwierdz_status();

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "protocol/programator.h"
+#include "ui/praca.h"
 #include "ui/wyglad.h"
 
 namespace ostrel {
@@ -15,7 +15,7 @@ class TForm3 : public QWidget {
   Q_OBJECT
 
  public:
-  TForm3(Programator& programator, TForm1& form1, QWidget* rodzic = nullptr);
+  TForm3(Praca& praca, TForm1& form1, QWidget* rodzic = nullptr);
 
   // Shows the model's message and the OK button's state; the window grows to show the
   // whole message.
@@ -43,6 +43,7 @@ class TForm3 : public QWidget {
   // The size that shows the whole message, within the screen.
   void dopasuj_rozmiar();
 
+  Praca& praca_;
   Programator& programator_;
   TForm1& form1_;
 };

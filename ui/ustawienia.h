@@ -58,4 +58,20 @@ bool wczytaj_bajty(const std::string& sciezka, std::vector<std::uint8_t>& bajty,
 bool zapisz_plik_ustawien(const std::string& sciezka, const std::vector<std::uint8_t>& bajty,
                           std::string& blad);
 
+// ---- The settings of a run, between the file and the model (ustawienia_modelu.cpp).
+
+class Programator;
+
+// Selects and applies device row `indeks` in the model, as the device box does.
+void wybierz_uklad(Programator& p, int indeks);
+
+// Start-up: restores the device, the lock mode and the file name from the settings file,
+// or applies the start-up defaults when there is none. A file that exists but cannot be
+// read gives the defaults too, and false with the message in `blad`.
+bool laduj_ustawienia(Programator& p, std::string& blad);
+
+// At close: stores the device, the lock mode and the file name when a name is set.
+// False with the message in `blad`; the previous file then stays as it was.
+bool zachowaj_ustawienia(const Programator& p, std::string& blad);
+
 }  // namespace ostrel

@@ -231,12 +231,6 @@ Bajty obraz_eeprom() {
   return b;
 }
 
-void zapisz_hex_pliku(const std::string& sciezka, const Bajty& obraz) {
-  Strumien bin(obraz), tekst;
-  zapisz_hex(bin, tekst);
-  ASSERT_TRUE(tekst.zapisz_plik(sciezka));
-}
-
 TEST_F(AwariaWTrakcie, SilenceWhileProgrammingThenThePortServesTheNextOperation) {
   uruchom();
   const Bajty obraz = obraz_eeprom();

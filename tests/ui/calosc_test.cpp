@@ -9,13 +9,6 @@
 namespace ostrel::test {
 namespace {
 
-Bajty obraz_pliku(const std::string& sciezka) {
-  Strumien obraz;
-  std::string tekst;
-  EXPECT_EQ(wczytaj_hex(sciezka, obraz, tekst), Wynik::ok) << tekst;
-  return obraz.dane();
-}
-
 // Counts the progress bar's paintings made while the main window is disabled, that is
 // while an operation holds the message loop.
 class MalowanieWTrakcie : public QObject {
@@ -155,6 +148,7 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_FALSE(o->Form2.isVisible());
 
   EXPECT_TRUE(o->Form1.TimerPollingu1.aktywny()) << "still polling after the operations";
+  EXPECT_FALSE(o->Form1.TimerPollingu1.wstrzymany()) << "polling held back after the work";
 
   // The erased chip is programmed from the file just read, without asking for a file.
   bez_dialogu();

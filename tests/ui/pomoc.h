@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "common/symulator.h"
+#include "hex/intel_hex.h"
+#include "protocol/programator.h"
 #include "ui/Okna.h"
 
 namespace ostrel::test {
@@ -169,6 +171,21 @@ inline std::string hex_licznik(std::size_t n, std::size_t adres = 0) {
   }
   wynik += ":00000001FF\r\n";
   return wynik;
+}
+
+// The image of a HEX file as the program's own reader takes it.
+inline Bajty obraz_pliku(const std::string& sciezka) {
+  Strumien obraz;
+  std::string tekst;
+  EXPECT_EQ(wczytaj_hex(sciezka, obraz, tekst), Wynik::ok) << tekst;
+  return obraz.dane();
+}
+
+// A HEX file of `obraz`, written by the program's own writer.
+inline void zapisz_hex_pliku(const std::string& sciezka, const Bajty& obraz) {
+  Strumien bin(obraz), tekst;
+  zapisz_hex(bin, tekst);
+  ASSERT_TRUE(tekst.zapisz_plik(sciezka));
 }
 
 }  // namespace ostrel::test

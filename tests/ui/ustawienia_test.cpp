@@ -221,16 +221,6 @@ TEST_F(UstawieniaOkien, IndexTenIsAnLfAndStillTen) {
   EXPECT_EQ(o.Form1.programator.nazwa_pliku, "/tmp/a\nb.hex");
 }
 
-TEST_F(UstawieniaOkien, CloseWithoutNameLeavesTheFileAlone) {
-  konfiguracja.zapisz_ustawienia({7, 3});
-  {
-    Okna o;
-    o.Form1.programator.nazwa_pliku.clear();
-    o.Form1.close();
-  }
-  EXPECT_EQ(konfiguracja.ustawienia(), (B{7, 3}));
-}
-
 TEST_F(UstawieniaOkien, SaveCreatesTheFolderAndLeavesNoTemporaryFile) {
   std::filesystem::remove_all(konfiguracja.sciezka() + "/ostrel");
   {
@@ -247,27 +237,6 @@ TEST_F(UstawieniaOkien, SaveCreatesTheFolderAndLeavesNoTemporaryFile) {
     ++pliki;
   }
   EXPECT_EQ(pliki, 1);
-}
-
-TEST_F(UstawieniaOkien, FailedSaveIsReportedAndTheWindowStillCloses) {
-  // A file where the folder should be: the folder cannot be made.
-  std::filesystem::remove_all(konfiguracja.sciezka() + "/ostrel");
-  Konfiguracja::zapisz_plik(konfiguracja.sciezka() + "/ostrel", "nie katalog");
-  Okna o;
-  uruchom_start(o);
-  o.Form1.show();
-  QStringList bledy;
-  o.Form1.raport_bledu = [&](const QString& t) { bledy << t; };
-  bool zamkniete = false;
-  QObject::connect(&o.Form1, &TForm1::zamkniete, [&] { zamkniete = true; });
-  o.Form1.programator.nazwa_pliku = "/tmp/x.hex";
-  o.Form1.Button10.click();
-  ASSERT_EQ(bledy.size(), 1);
-  EXPECT_TRUE(bledy[0].startsWith(QStringLiteral("Nie można zapisać pliku ustawień ")))
-      << bledy[0].toStdString();
-  EXPECT_TRUE(zamkniete);
-  EXPECT_FALSE(o.Form1.isVisible());
-  EXPECT_FALSE(o.Form1.CommPortDriver1.IsOpen());
 }
 
 }  // namespace

@@ -86,18 +86,6 @@ TEST_F(Wybor, TickedBoxStaysTickedWhenItsCaptionEmpties) {
   EXPECT_EQ(o.Form1.programator.rozmiar_eeprom, 0);
 }
 
-TEST_F(Wybor, OpenDialogFollowsTheDeviceAtOnce) {
-  o.Form2.show();
-  wybierz(7);
-  EXPECT_EQ(o.Form2.CheckBox1.text(), QStringLiteral(" "));
-  EXPECT_EQ(o.Form2.mode.count(), 4);
-  wybierz(11);
-  EXPECT_EQ(o.Form2.mode.count(), 3);
-  EXPECT_EQ(o.Form2.CheckBox2.text(), QStringLiteral("Programowanie SPI (SPIEN)"));
-  // The labels keep the last applied mode's texts.
-  EXPECT_EQ(o.Form2.opis_modu.text(), QStringLiteral("B1[  ]  ;  B2[  ] "));
-}
-
 TEST_F(Wybor, DialogControlsDriveTheModel) {
   wybierz(11);
   const Programator& p = o.Form1.programator;
