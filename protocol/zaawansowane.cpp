@@ -294,7 +294,12 @@ Wynik Programator::zaawansowane() {
   bity_fuse = 255;
   if (tryb_demo != 1) {
     try {
-      if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
+      if (!uklad_obslugiwany()) {
+        // The dialog still opens: its programmer group is where the type is changed.
+        modeChange();
+        widok.pokaz_dialog();
+        return Wynik::nieobslugiwany;
+      }
       oproznij_wejscie();
       wyslij(kS);
       oproznij_wejscie();

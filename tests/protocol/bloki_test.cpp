@@ -114,6 +114,9 @@ TEST(Avr910, RefusesUnlistedPartAndNeverSendsF) {
   EXPECT_EQ(p.operacja_pamieci(4), Wynik::nieobslugiwany);
   EXPECT_EQ(p.status.Label1, "Programator nie obsługuje układu AT89C2051");
   EXPECT_EQ(p.Button3Click(), Wynik::nieobslugiwany);
+  // The dialog opens all the same: the type is changed there.
+  EXPECT_EQ(p.zaawansowane(), Wynik::nieobslugiwany);
+  EXPECT_EQ(s.prog.widok.pokazany_dialog, 1);
   s.prog.przerwa(60);
   const std::size_t po_odmowie = s.kroki_po_wyszukaniu().size();
 
