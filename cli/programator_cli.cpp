@@ -47,7 +47,8 @@ constexpr Polecenie kPolecenia[] = {
 
 constexpr const char* kUzycie =
     "użycie: ostrel-cli [--port N|ŚCIEŻKA] --device NAZWA|auto [--force] [--no-erase]\n"
-    "                   [--fuse1 on|off] [--fuse2 on|off] POLECENIE [PLIK|TRYB]\n"
+    "                   [--fuse1 on|off] [--fuse2 on|off] [--programmer ostrel|avr910]\n"
+    "                   [--baud 19200|38400|57600|115200] POLECENIE [PLIK|TRYB]\n"
     "       ostrel-cli ports\n"
     "polecenia:\n"
     "  detect                szuka programatora (bez --device)\n"
@@ -66,6 +67,9 @@ constexpr const char* kUzycie =
     "  --version             wypisuje nazwę i wersję programu\n"
     "Bez --port programator jest szukany na com1..com4; --port przyjmuje numer 1..16\n"
     "albo ścieżkę urządzenia (/dev/ttyUSB0).\n"
+    "--programmer: ostrel (domyślnie) albo avr910, programatory z oprogramowaniem AVR910:\n"
+    "przesyłanie blokami, bez odczytu bitów lock i bezpieczników. --baud: prędkość łącza\n"
+    "przy wyszukiwaniu i pracy (domyślnie 19200).\n"
     "--device podaje układ w podstawce; auto rozpoznaje go po sygnaturze (tylko układy\n"
     "programowane szeregowo: AT90S i AT89S8252). Przed zapisem i kasowaniem sygnatura\n"
     "układu jest porównywana z wybranym układem; --force zapisuje mimo niezgodności.\n"
@@ -234,6 +238,15 @@ bool parsuj_liczbe(const char* s, int& wynik) {
   return true;
 }
 
+// A line speed in bits per second: decimal digits only.
+bool parsuj_predkosc(const char* s, int& wynik) {
+  char* koniec = nullptr;
+  const long v = std::strtol(s, &koniec, 10);
+  if (*s < '0' || *s > '9' || *koniec != '\0' || v > 1000000) return false;
+  wynik = static_cast<int>(v);
+  return true;
+}
+
 // Signature bytes in address order (0x1E first) from the order the programmer sends.
 std::array<std::uint8_t, 3> adresowo(const std::array<std::uint8_t, 3>& odebrane) {
   return {odebrane[2], odebrane[1], odebrane[0]};
@@ -288,6 +301,12 @@ void wypisz_informacje(const Programator& p) {
   const bool wybrany = d.mode_index >= 0 && d.mode_index < static_cast<int>(d.mode_items.size());
   // The 'F' answer of code 12 is not decoded: the mode and byte the program holds are
   // its own choice, never the chip's state, and must not read as if they were.
+  // The AVR910 type sends no 'F': nothing of the chip's lock bits and fuses is known.
+  if (!d.bity_odczytane) {
+    std::printf("Bity lock: %s\n", kNieOdczytano);
+    std::printf("Bezpieczniki: %s\n", kNieOdczytano);
+    return;
+  }
   if (p.kod_ukladu == kKodBezOdczytuBlokad) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
     if (!wybrany || !p.bity_lock_ustawiony) {
@@ -437,10 +456,10 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
 // on, else the exit status.
 int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
   Programator::OdczytSygnatury o;
-  if (p.czytaj_sygnature_ukladu(p.kod_ukladu, o) != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.kod_ukladu, o); w != Wynik::ok) {
     if (g_sygnal != 0) return -1;
     std::printf("%s\n", p.status.Label1.c_str());
-    return kod_wyjscia(Wynik::brak_odpowiedzi);
+    return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
@@ -489,7 +508,9 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
   std::string odczytano = "brak odpowiedzi";
   for (std::uint8_t kod : kody) {
     Programator::OdczytSygnatury o;
-    if (p.czytaj_sygnature_ukladu(kod, o) != Wynik::ok) {
+    const Wynik odczyt = p.czytaj_sygnature_ukladu(kod, o);
+    if (odczyt == Wynik::nieobslugiwany) continue;  // a mode this programmer does not have
+    if (odczyt != Wynik::ok) {
       kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
       if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
       return -1;
@@ -562,6 +583,8 @@ int programator(int argc, char** argv) {
   std::string uklad;
   bool bez_kasowania = false;
   bool wymus = false;
+  TypProgramatora typ = TypProgramatora::ostrel;
+  TComPortBaudRate predkosc = br19200;
   int bezpiecznik[2] = {-1, -1};
   std::vector<std::string> pozycyjne;
   bool koniec_opcji = false;
@@ -603,6 +626,21 @@ int programator(int argc, char** argv) {
       bez_kasowania = true;
     } else if (std::strcmp(a, "--force") == 0) {
       wymus = true;
+    } else if (std::strcmp(a, "--programmer") == 0) {
+      const char* v = wartosc();
+      if (v != nullptr && std::strcmp(v, "ostrel") == 0) {
+        typ = TypProgramatora::ostrel;
+      } else if (v != nullptr && std::strcmp(v, "avr910") == 0) {
+        typ = TypProgramatora::avr910;
+      } else {
+        return blad_uzycia("--programmer wymaga ostrel albo avr910");
+      }
+    } else if (std::strcmp(a, "--baud") == 0) {
+      const char* v = wartosc();
+      int bps = 0;
+      if (v == nullptr || !parsuj_predkosc(v, bps) ||
+          !predkosc_z_liczby(static_cast<std::uint32_t>(bps), predkosc))
+        return blad_uzycia("--baud wymaga prędkości 19200, 38400, 57600 albo 115200");
     } else if (std::strcmp(a, "--fuse1") == 0 || std::strcmp(a, "--fuse2") == 0) {
       const char* v = wartosc();
       const int ktory = a[6] == '1' ? 0 : 1;
@@ -662,6 +700,8 @@ int programator(int argc, char** argv) {
   Programator p(port, widok);
   p.dialog.kasowanie = !bez_kasowania;
   p.przerwanie = &g_sygnal;
+  p.ustaw_typ(typ);
+  p.predkosc = predkosc;
   if (indeks >= 0) {
     p.ComboBox1Change(indeks);
   } else {

@@ -37,6 +37,9 @@ struct StanDialogu {
   PoleWyboru CheckBox1{"Wewnętrzny &oscylator (RCEN)"};
   PoleWyboru CheckBox2{"Możliwe programowanie I&SP (SPIEN)"};
   bool kasowanie = true;
+  // The lock mode and the fuse boxes come from the chip's 'F' answer; false when the
+  // programmer's 'F' says nothing of them and they show what was chosen, not read.
+  bool bity_odczytane = true;
 };
 
 // Status window (message line and its OK button).

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,29 @@ enum class Wynik {
   nic,               // nothing to do (no EEPROM, unknown code)
   port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
   inny_uklad,        // the chip in the socket is not the chosen part
+  nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
 };
+
+// The firmware the conversation is made for.
+enum class TypProgramatora : std::uint8_t {
+  ostrel,  // counters at 0 after 'P', one byte per command: the conversation as it was
+  avr910,  // the AVR910 family: 't' lists its parts, 'b'/'B'/'g' blocks, its 'F' is no
+           // lock/fuse read and is never sent
+};
+
+// "Ostrel" or "AVR910": the type's name as the front ends show it.
+const char* nazwa_typu(TypProgramatora typ);
+
+// The line speeds a front end offers (bits per second); the first is the default.
+inline constexpr std::uint32_t kPredkosci[] = {19200, 38400, 57600, 115200};
+// The component's speed for one of kPredkosci; false for any other number.
+bool predkosc_z_liczby(std::uint32_t bps, TComPortBaudRate& predkosc);
+
+// Lock mode and fuses not read from the chip: what the AVR910 type shows for them.
+inline constexpr const char* kNieOdczytano = "nie odczytano";
+// The refusal of a part whose code the programmer's 't' list does not hold, followed by
+// the part's name.
+inline constexpr const char* kNieObslugujeUkladu = "Programator nie obsługuje układu ";
 
 // Exit status convention shared by the front ends: 0 done; 1 the operation failed
 // (verification difference, file not written); 2 the call or the input file is wrong;
@@ -151,6 +174,15 @@ class Programator {
   // Selection of `mode` from code: never runs modeChange.
   void wybierz_tryb(int indeks);
 
+  // ---- The programmer type and the line speed. Both are inputs of the search and of
+  // every operation; a new search, or a change of type, forgets what 't' and 'b' said.
+  void ustaw_typ(TypProgramatora t);
+  TypProgramatora typ() const { return typ_; }
+  TComPortBaudRate predkosc = br19200;
+  // AVR910: the block size used for this memory (bytes, whole words for flash), 0 for
+  // byte commands. Known once the first operation has asked 'b'.
+  std::size_t blok(bool flash, bool bajtowo) const;
+
   // Shows a text in the status window (the main window's `komunikat`).
   void komunikat(const std::string& tekst);
 
@@ -206,6 +238,9 @@ class Programator {
   void ustaw_postep_wprost(int wartosc);
   void dekoduj_F(std::uint8_t odpowiedz, bool odczyt_przyciskiem);
   void czytaj_sygnature();
+  // 'F' read into `odpowiedz` (its preset stays when nothing comes) and decoded; the
+  // AVR910 type sends no 'F' and marks the lock mode and fuses as not read.
+  void czytaj_F(std::uint8_t& odpowiedz, bool odczyt_przyciskiem);
   Wynik porzucone();
   Wynik przebieg_pamieci(int kod);
   // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
@@ -213,12 +248,29 @@ class Programator {
   void zacznij_szukanie();
   void zakoncz_szukanie(bool znaleziony);
   std::uint32_t teraz();
+  // AVR910: asks 't' (once) and refuses a part it does not list with the status text,
+  // before anything else is sent; then asks 'b' (once). True when the operation may go
+  // on; always true for the Ostrel type, which sends nothing here.
+  bool uklad_obslugiwany();
+  bool uklad_obslugiwany(std::uint8_t kod);
+  // The fuse byte as the boxes stand (a read that cannot decode 'F' keeps the boxes).
+  std::uint8_t fuse_z_pol() const;
+  // Block transfers of the AVR910 type: 'A' then 'B'/'g' per block, each answered
+  // before the next is sent.
+  void programuj_blokami(Strumien& obraz, bool flash, std::size_t blok);
+  bool weryfikuj_blokami(Strumien& obraz, bool flash, std::size_t blok, std::uint32_t& jednostka);
+  void czytaj_blokami(Strumien& obraz, bool flash, std::size_t blok, std::size_t bajty);
+  // The answer to a block write comes once the block is written: the bound grows with it.
+  std::uint8_t czekaj_na_zapis_bloku(std::size_t n);
   // czekaj_ograniczone telling whether a byte came (it is then in `wynik`).
   bool sprobuj_ograniczone(std::uint8_t& wynik);
   bool przerwane() const;
   // Records the first difference of weryfikuj; true.
   bool zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku, std::uint8_t w_ukladzie);
 
+  TypProgramatora typ_ = TypProgramatora::ostrel;
+  std::optional<std::vector<std::uint8_t>> lista_kodow_;  // AVR910: the 't' answer
+  std::optional<std::size_t> rozmiar_bloku_;              // AVR910: 'b', 0 = no blocks
   std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange
 };
 

@@ -8,6 +8,7 @@ Wynik Programator::czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& od
   odczyt = {};
   if (tryb_demo == 1) return Wynik::demo;
   try {
+    if (!uklad_obslugiwany(kod)) return Wynik::nieobslugiwany;
     oproznij_wejscie();
     // The device code first: the programmer may keep none from an earlier run.
     wyslij('T');

@@ -85,6 +85,10 @@ void Programator::ustaw_postep(std::size_t p, std::size_t s) {
 }
 
 void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
+  if (const std::size_t n = blok(flash, bajtowo); n > 0) {
+    programuj_blokami(obraz, flash, n);
+    return;
+  }
   obraz.ustaw_pozycje(0);
   const std::size_t rozmiar = obraz.rozmiar();
   std::uint32_t licznik = 0;
@@ -126,8 +130,13 @@ bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
   bool roznica = false;
   std::uint32_t licznik = 0;
   wyslij_i_czekaj(kP);
-  if ((!flash || !bajtowo) && rozmiar > 0) adres_od_zera(*this);
-  while (obraz.pozycja() < rozmiar && !roznica) {
+  const std::size_t n_bloku = blok(flash, bajtowo);
+  if (n_bloku > 0) {
+    roznica = !weryfikuj_blokami(obraz, flash, n_bloku, licznik);
+  } else if ((!flash || !bajtowo) && rozmiar > 0) {
+    adres_od_zera(*this);
+  }
+  while (n_bloku == 0 && obraz.pozycja() < rozmiar && !roznica) {
     if (!flash) {
       ++licznik;
       const std::uint8_t b = bajt_lub_ff(obraz);
@@ -169,8 +178,12 @@ void Programator::czytaj(Strumien& obraz, bool flash, bool bajtowo) {
   wybierz_uklad();
   wyslij_i_czekaj(kP);
   const std::uint32_t jednostki = flash ? rozmiar_flash : rozmiar_eeprom;
-  if ((!flash || !bajtowo) && jednostki > 0) adres_od_zera(*this);
-  if (flash && bajtowo) {
+  const std::size_t n_bloku = blok(flash, bajtowo);
+  if (n_bloku == 0 && (!flash || !bajtowo) && jednostki > 0) adres_od_zera(*this);
+  if (n_bloku > 0) {
+    const std::size_t bajty = flash ? 2u * std::size_t{rozmiar_flash} : rozmiar_eeprom;
+    czytaj_blokami(obraz, flash, n_bloku, bajty);
+  } else if (flash && bajtowo) {
     const std::uint32_t n = rozmiar_flash;
     for (std::uint32_t i = 0; i < n; ++i) {
       ustaw_postep(i, n);
@@ -222,6 +235,7 @@ Wynik Programator::przebieg_pamieci(int kod) {
   Strumien obraz;
 
   if (kod == 0 || kod == 1) {
+    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
     czytaj(obraz, flash, bajtowo);
     Strumien tekst;
     zapisz_hex(obraz, tekst);
@@ -243,6 +257,7 @@ Wynik Programator::przebieg_pamieci(int kod) {
     }
   }
 
+  if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
   oproznij_wejscie();
   wybierz_uklad();
   wyslij_i_czekaj(kP);

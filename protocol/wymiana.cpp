@@ -37,6 +37,7 @@ int kod_wyjscia(Wynik w) {
       return 1;
     case Wynik::blad_hex:
     case Wynik::nic:
+    case Wynik::nieobslugiwany:
       return 2;
     case Wynik::demo:
     case Wynik::brak_odpowiedzi:
@@ -47,6 +48,29 @@ int kod_wyjscia(Wynik w) {
       return 5;
   }
   return 2;
+}
+
+const char* nazwa_typu(TypProgramatora typ) {
+  return typ == TypProgramatora::avr910 ? "AVR910" : "Ostrel";
+}
+
+bool predkosc_z_liczby(std::uint32_t bps, TComPortBaudRate& predkosc) {
+  switch (bps) {
+    case 19200:
+      predkosc = br19200;
+      return true;
+    case 38400:
+      predkosc = br38400;
+      return true;
+    case 57600:
+      predkosc = br57600;
+      return true;
+    case 115200:
+      predkosc = br115200;
+      return true;
+    default:
+      return false;
+  }
 }
 
 void ustaw_CommPortDriver1(TCommPortDriver& port) {
@@ -169,7 +193,17 @@ void Programator::sprawdz_urzadzenie(const std::string& sciezka) {
   zakoncz_szukanie(jest);
 }
 
+void Programator::ustaw_typ(TypProgramatora t) {
+  typ_ = t;
+  lista_kodow_.reset();
+  rozmiar_bloku_.reset();
+}
+
 void Programator::zacznij_szukanie() {
+  // Another programmer may answer this time: what the last one listed is forgotten.
+  lista_kodow_.reset();
+  rozmiar_bloku_.reset();
+  port.setComPortSpeed(predkosc);
   nieotwarte.clear();
   status.Label1 = "Szukam programatora ...";
   status.Button1 = false;

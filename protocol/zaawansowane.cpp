@@ -261,6 +261,21 @@ void Programator::dekoduj_F(std::uint8_t f, bool odczyt_przyciskiem) {
   }
 }
 
+void Programator::czytaj_F(std::uint8_t& odpowiedz, bool odczyt_przyciskiem) {
+  if (typ_ == TypProgramatora::avr910) {
+    // That firmware's 'F' clocks an instruction the AT90S parts do not have: its answer
+    // is not the chip's state. Nothing is decoded; the boxes and mode stay as chosen.
+    bity_fuse = fuse_z_pol();
+    dialog.bity_odczytane = false;
+    widok.dialog_zmieniony();
+    return;
+  }
+  wyslij(kF);
+  odpowiedz = pojedyncza_proba(odpowiedz);
+  dekoduj_F(odpowiedz, odczyt_przyciskiem);
+  dialog.bity_odczytane = true;
+}
+
 void Programator::czytaj_sygnature() {
   wyslij(ks);
   std::uint8_t poprzedni = ostatni_bajt_;
@@ -279,6 +294,12 @@ Wynik Programator::zaawansowane() {
   bity_fuse = 255;
   if (tryb_demo != 1) {
     try {
+      if (!uklad_obslugiwany()) {
+        // The dialog still opens: its programmer group is where the type is changed.
+        modeChange();
+        widok.pokaz_dialog();
+        return Wynik::nieobslugiwany;
+      }
       oproznij_wejscie();
       wyslij(kS);
       oproznij_wejscie();
@@ -287,9 +308,7 @@ Wynik Programator::zaawansowane() {
       wybierz_uklad();
       wyslij_i_czekaj(kP);
       czytaj_sygnature();
-      wyslij(kF);
-      f = pojedyncza_proba(f);
-      dekoduj_F(f, false);
+      czytaj_F(f, false);
       wyslij(kV);
       const std::uint8_t c1 = czekaj_na_bajt();
       const std::uint8_t c2 = czekaj_na_bajt();
@@ -325,17 +344,19 @@ Wynik Programator::zaawansowane() {
 
 Wynik Programator::Button1Click() {
   if (tryb_demo == 1) return Wynik::demo;
-  bity_lock = 255;
-  bity_lock_ustawiony = true;
+  // Without a read of 'F' the lock byte stays the chosen mode's.
+  if (typ_ != TypProgramatora::avr910) {
+    bity_lock = 255;
+    bity_lock_ustawiony = true;
+  }
   bity_fuse = 255;
   try {
+    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
     oproznij_wejscie();
     wybierz_uklad();
     wyslij_i_czekaj(kP);
     czytaj_sygnature();
-    wyslij(kF);
-    bity_lock = pojedyncza_proba(bity_lock);
-    dekoduj_F(bity_lock, true);
+    czytaj_F(bity_lock, true);
     widok.dialog_zmieniony();
     wyslij(kL);
   } catch (const PorzucenieOperacji&) {
@@ -352,6 +373,7 @@ Wynik Programator::Button2Click() {
     modeChange();
   }
   try {
+    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
     wybierz_uklad();
     wyslij_i_czekaj(kP);
     wyslij(kl);
@@ -370,6 +392,7 @@ Wynik Programator::Button2Click() {
 Wynik Programator::Button3Click() {
   if (tryb_demo == 1) return Wynik::demo;
   try {
+    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
     wybierz_uklad();
     wyslij_i_czekaj(kP);
     wyslij_i_czekaj(ke);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace ostrel::sim {
@@ -9,6 +10,12 @@ namespace ostrel::sim {
 namespace {
 
 constexpr std::uint8_t kCR = 13;
+
+// The device codes an AVR910 3.x firmware lists for 't': AT90S1200, 2313, 4414, 4433,
+// 2333, 8515, 2323, 2343, 4434, 8535, ATtiny12/15, ATmega103/161/163, AT89S8252 and
+// AT89S53. The AT89C parts (code 12) are never among them.
+constexpr std::uint8_t kKodyAvr910[] = {0x13, 0x20, 0x28, 0x30, 0x34, 0x38, 0x48, 0x4C,
+                                        0x56, 0x5C, 0x68, 0x6C, 0x41, 0x43, 0x86, 0x87};
 
 enum class Rodzina { at89c, at89s8252, avr };
 
@@ -69,13 +76,33 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
 }
 
 bool Automat::przyjmij(std::uint8_t bajt, Odpowiedz& odp) {
-  if (oczekiwane_argumenty_ == 0) {
+  const bool avr910 = ustawienia_.oprogramowanie == Oprogramowanie::avr910;
+  if (blok_w_drodze_) {
+    // A block's bytes go into the block buffer as they come; the write starts when the
+    // last one is in.
+    blok_.push_back(bajt);
+    if (--oczekiwany_blok_ > 0) return false;
+    blok_w_drodze_ = false;
+  } else if (oczekiwane_argumenty_ == 0) {
     polecenie_ = bajt;
     liczba_argumentow_ = 0;
     oczekiwane_argumenty_ = liczba_argumentow(bajt);
+    // 'B' and 'g' (size high, size low, memory type) are block commands only there.
+    if (avr910 && ustawienia_.rozmiar_bloku > 0 && (bajt == 'B' || bajt == 'g')) {
+      oczekiwane_argumenty_ = 3;
+    }
   } else {
     argumenty_[liczba_argumentow_++] = bajt;
     --oczekiwane_argumenty_;
+    if (oczekiwane_argumenty_ == 0 && avr910 && ustawienia_.rozmiar_bloku > 0 &&
+        polecenie_ == 'B') {
+      blok_.clear();
+      oczekiwany_blok_ = static_cast<std::size_t>(argumenty_[0]) << 8 | argumenty_[1];
+      if (oczekiwany_blok_ > 0) {
+        blok_w_drodze_ = true;
+        return false;
+      }
+    }
   }
   if (oczekiwane_argumenty_ > 0) return false;
   odp = Odpowiedz{};
@@ -160,6 +187,54 @@ std::uint8_t Automat::uniwersalne() {
   }
 }
 
+std::uint8_t* Automat::komorka(bool flash, std::size_t k) {
+  if (kod_ != uklad_.kod_ukladu) return nullptr;  // the chip is not in programming mode
+  if (!flash) return eeprom_.empty() ? nullptr : &eeprom_[(adres_ + k) % eeprom_.size()];
+  if (flash_.empty()) return nullptr;
+  // Paired: the register counts words, low byte then high byte of each.
+  const std::size_t i = uklad_.adresowanie_bajtowe != 0 ? adres_ + k : 2 * adres_ + k;
+  return &flash_[i % flash_.size()];
+}
+
+void Automat::zapisz_blok(Odpowiedz& odp) {
+  const char typ = static_cast<char>(argumenty_[2]);
+  if ((typ != 'F' && typ != 'E') || blok_.empty()) {
+    odp.bajty.push_back('?');
+    blok_.clear();
+    return;
+  }
+  const bool flash = typ == 'F';
+  for (std::size_t k = 0; k < blok_.size(); ++k) {
+    std::uint8_t* c = komorka(flash, k);
+    if (c == nullptr) continue;
+    // Flash bits only go to 0; EEPROM cells erase themselves before each write.
+    *c = flash ? static_cast<std::uint8_t>(*c & blok_[k]) : blok_[k];
+  }
+  const std::size_t n = blok_.size();
+  const bool slowa = flash && uklad_.adresowanie_bajtowe == 0;
+  adres_ = static_cast<std::uint32_t>((adres_ + (slowa ? (n + 1) / 2 : n)) & 0xFFFF);
+  odp.zapis_pamieci = true;
+  odp.zajetosc_ms = kZajetoscZapisu * static_cast<double>(n);
+  odp.bajty.push_back(kCR);
+  blok_.clear();
+}
+
+void Automat::czytaj_blok(Odpowiedz& odp) {
+  const char typ = static_cast<char>(argumenty_[2]);
+  const std::size_t n = static_cast<std::size_t>(argumenty_[0]) << 8 | argumenty_[1];
+  if (typ != 'F' && typ != 'E') {
+    odp.bajty.push_back('?');
+    return;
+  }
+  const bool flash = typ == 'F';
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint8_t* c = komorka(flash, k);
+    odp.bajty.push_back(c == nullptr ? 0xFF : *c);
+  }
+  const bool slowa = flash && uklad_.adresowanie_bajtowe == 0;
+  adres_ = static_cast<std::uint32_t>((adres_ + (slowa ? (n + 1) / 2 : n)) & 0xFFFF);
+}
+
 // The AVR910 family's firmware: one 16-bit address register for flash and EEPROM, set
 // by 'A' and advanced by the memory commands, never by 'P'; the device code only from
 // 'T'. While the code in force is not the chip's, the chip stays out of programming
@@ -179,6 +254,28 @@ bool Automat::wykonaj_avr910(Odpowiedz& odp) {
     case 'P':
       odp.zajetosc_ms = kZajetoscP;
       break;
+    case 't':
+      out.assign(std::begin(kKodyAvr910), std::end(kKodyAvr910));
+      out.push_back(0);
+      return true;
+    case 'b':
+      if (ustawienia_.rozmiar_bloku == 0) {
+        out.push_back('?');  // a firmware without block commands does not know 'b'
+      } else {
+        out = {'Y', static_cast<std::uint8_t>(ustawienia_.rozmiar_bloku >> 8),
+               static_cast<std::uint8_t>(ustawienia_.rozmiar_bloku & 0xFF)};
+      }
+      return true;
+    case 'B':
+    case 'g':
+      if (ustawienia_.rozmiar_bloku == 0) {
+        out.push_back('?');  // unknown to such a firmware, and without arguments
+      } else if (polecenie_ == 'B') {
+        zapisz_blok(odp);
+      } else {
+        czytaj_blok(odp);
+      }
+      return true;
     case 'A':
       adres_ = static_cast<std::uint32_t>(argumenty_[0]) << 8 | argumenty_[1];
       break;

@@ -26,11 +26,13 @@ struct Ustawienia {
   Oprogramowanie oprogramowanie = Oprogramowanie::ostrel;  // --firmware
   std::uint16_t adres_startowy = 0;  // avr910: the address register at power-up
   std::uint8_t kod_startowy = 0x20;  // avr910: the device code in force at power-up
+  // avr910: the block buffer 'b' reports (bytes); 0: no block commands ('b' gets '?').
+  std::uint16_t rozmiar_bloku = 64;
 };
 
 // Busy times of the avr910 firmware (before its answer), in milliseconds.
 inline constexpr double kZajetoscP = 100.0;     // two 50 ms reset delays
-inline constexpr double kZajetoscZapisu = 4.0;  // one flash or EEPROM byte
+inline constexpr double kZajetoscZapisu = 4.0;  // one flash or EEPROM byte (in a block too)
 
 // What one complete command produced.
 struct Odpowiedz {
@@ -49,7 +51,11 @@ class Automat {
   // its answer (every command has one, unknown commands get '?').
   bool przyjmij(std::uint8_t bajt, Odpowiedz& odp);
   // The host went away: a half-received command is forgotten.
-  void przerwij() { oczekiwane_argumenty_ = 0; }
+  void przerwij() {
+    oczekiwane_argumenty_ = 0;
+    blok_w_drodze_ = false;
+    blok_.clear();
+  }
 
   std::vector<std::uint8_t>& flash() { return flash_; }
   // avr910: the device code in force and the address register.
@@ -63,6 +69,12 @@ class Automat {
   void wykonaj(Odpowiedz& odp);
   // The commands in which the avr910 firmware differs; false for the others.
   bool wykonaj_avr910(Odpowiedz& odp);
+  // avr910 'B' and 'g': a block of `n` bytes of flash ('F', words low byte first) or
+  // EEPROM ('E') from the address register on, which they advance.
+  void zapisz_blok(Odpowiedz& odp);
+  void czytaj_blok(Odpowiedz& odp);
+  // One unit of a block: the chip's memory cell for the k-th byte from the register.
+  std::uint8_t* komorka(bool flash, std::size_t k);
   std::uint8_t bajt_F() const;
   std::uint8_t uniwersalne();
   void zapisz_flash(std::size_t indeks, std::uint8_t b);
@@ -83,6 +95,10 @@ class Automat {
   int oczekiwane_argumenty_ = 0;      // argument bytes still to come
   int liczba_argumentow_ = 0;         // argument bytes received so far
   std::uint8_t argumenty_[4] = {};
+  // avr910 'B': the block's data, taken as its bytes arrive, written once it is whole.
+  std::vector<std::uint8_t> blok_;
+  std::size_t oczekiwany_blok_ = 0;  // data bytes of the block still to come
+  bool blok_w_drodze_ = false;       // the header is in, the data are being received
 };
 
 // Argument bytes that follow a command byte (0 for unknown commands).

@@ -81,6 +81,8 @@ const char* tekst_pomocy() {
          "  --power-up-code N    avr910: device code at power-up (default 0x20)\n"
          "  --busy-scale F       avr910: busy times ('P' 100 ms, writes 4 ms) times F;\n"
          "                       0 switches them off (default 1)\n"
+         "  --block-size N       avr910: block buffer 'b' reports for 'B'/'g' (default\n"
+         "                       64); 0: no block commands, 'b' answered '?'\n"
          "  --version            print the program's name and version\n";
 }
 
@@ -173,6 +175,9 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
       o.programator.kod_startowy = static_cast<std::uint8_t>(n);
     } else if (nazwa == "--busy-scale") {
       dobrze = milisekundy(w, o.skala_zajetosci) && o.skala_zajetosci <= 100.0;
+    } else if (nazwa == "--block-size") {
+      dobrze = liczba(w, n) && n <= 4096;
+      o.programator.rozmiar_bloku = static_cast<std::uint16_t>(n);
     } else if (nazwa == "--garbage-every") {
       dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
     } else {

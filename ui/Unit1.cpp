@@ -10,6 +10,7 @@
 #include "ui/Unit3.h"
 #include "ui/Unit4.h"
 #include "ui/ustawienia.h"
+#include "ui/ustawienia_programatora.h"
 
 namespace ostrel {
 
@@ -371,6 +372,10 @@ void TForm1::koniec_tyku() {
 void TForm1::start(bool przed_operacja, int uklad) {
   Programator& p = praca.model();
   const std::string nazwa = p.nazwa_pliku;
+  // The programmer's type and speed before the search, which runs at that speed.
+  const UstawieniaProgramatora up = wczytaj_ustawienia_programatora();
+  p.ustaw_typ(up.typ);
+  predkosc_z_liczby(up.predkosc, p.predkosc);
   p.sprawdz();
   std::string blad;
   if (!laduj_ustawienia(p, blad)) praca.zglos_blad(QString::fromStdString(blad));

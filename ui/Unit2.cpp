@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/praca.h"
+#include "ui/ustawienia_programatora.h"
 
 namespace ostrel {
 
@@ -29,7 +30,7 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Zaawansowane"));
   setFont(czcionka_okna());
-  setFixedSize(293, 361);
+  setFixedSize(293, 437);
   move(269, 141);
 
   const StanDialogu& d = programator_.dialog;
@@ -50,6 +51,15 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
   kasowanie.setGeometry(24, 240, 241, 17);
   kasowanie.setText(QStringLiteral("kasuj  układ przed programowaniem"));
   kasowanie.setChecked(d.kasowanie);
+  GroupBox3.setGeometry(8, 360, 272, 71);
+  GroupBox3.setTitle(QStringLiteral(" Programator "));
+  typ.setGeometry(36, 20, 89, 21);
+  typ.addItem(QString::fromLatin1(nazwa_typu(TypProgramatora::ostrel)));
+  typ.addItem(QString::fromLatin1(nazwa_typu(TypProgramatora::avr910)));
+  predkosc.setGeometry(192, 20, 72, 21);
+  for (const std::uint32_t bps : kPredkosci) predkosc.addItem(QString::number(bps));
+  Label7.setBuddy(&typ);
+  Label8.setBuddy(&predkosc);
 
   setTabOrder(&mode, &CheckBox1);
   setTabOrder(&CheckBox1, &CheckBox2);
@@ -58,6 +68,8 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
   setTabOrder(&Button2, &Button3);
   setTabOrder(&Button3, &Button4);
   setTabOrder(&Button4, &kasowanie);
+  setTabOrder(&kasowanie, &typ);
+  setTabOrder(&typ, &predkosc);
 
   // Only the operator's acts run the handlers; showing the model never does.
   connect(&mode, &QComboBox::activated, this, [this](int) { modeChange(); });
@@ -68,10 +80,23 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
   connect(&Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(&Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(&Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  connect(&typ, &QComboBox::activated, this, [this](int) { typChange(); });
+  connect(&predkosc, &QComboBox::activated, this, [this](int) { predkoscChange(); });
+  pokaz_stan();
 }
 
+// On the window thread with no work running: the type and the speed are read from the
+// programmer itself, which the worker does not own now.
 void TForm2::pokaz_stan() {
   pokaz_stan(programator_.dialog);
+  const QSignalBlocker b1(typ), b2(predkosc);
+  typ.setCurrentIndex(programator_.typ() == TypProgramatora::avr910 ? 1 : 0);
+  for (int i = 0; i < static_cast<int>(std::size(kPredkosci)); ++i) {
+    TComPortBaudRate br{};
+    if (predkosc_z_liczby(kPredkosci[i], br) && br == programator_.predkosc) {
+      predkosc.setCurrentIndex(i);
+    }
+  }
 }
 
 void TForm2::pokaz_stan(const StanDialogu& d) {
@@ -102,6 +127,9 @@ void TForm2::pokaz_stan(const StanDialogu& d) {
   ustaw_pole(CheckBox1, 24, 128, 201, 17, d.CheckBox1);
   ustaw_pole(CheckBox2, 24, 153, 193, 17, d.CheckBox2);
   kasowanie.setChecked(d.kasowanie);
+  bity_nieodczytane.setCaption(d.bity_odczytane ? QString()
+                                                : QStringLiteral("Bity lock i bezpieczniki: ") +
+                                                      q(kNieOdczytano));
 }
 
 void TForm2::modeChange() {
@@ -152,6 +180,39 @@ void TForm2::Button2Click() {
 
 void TForm2::Button3Click() {
   sekwencja([this] { programator_.Button3Click(); });
+}
+
+void TForm2::typChange() {
+  if (zajety()) return;
+  programator_.ustaw_typ(typ.currentIndex() == 1 ? TypProgramatora::avr910
+                                                 : TypProgramatora::ostrel);
+  zapisz_programator();
+}
+
+void TForm2::predkoscChange() {
+  if (zajety()) return;
+  const int i = predkosc.currentIndex();
+  if (i < 0 || i >= static_cast<int>(std::size(kPredkosci))) return;
+  TComPortBaudRate br{};
+  if (!predkosc_z_liczby(kPredkosci[i], br)) return;
+  programator_.predkosc = br;
+  // The open port changes speed now; the search uses it from the next start on.
+  if (programator_.port.IsOpen()) programator_.port.setComPortSpeed(br);
+  zapisz_programator();
+}
+
+void TForm2::zapisz_programator() {
+  UstawieniaProgramatora u;
+  u.typ = programator_.typ();
+  for (const std::uint32_t bps : kPredkosci) {
+    TComPortBaudRate br{};
+    if (predkosc_z_liczby(bps, br) && br == programator_.predkosc) u.predkosc = bps;
+  }
+  std::string blad;
+  if (!zapisz_ustawienia_programatora(u, blad) && praca_ != nullptr) {
+    praca_->zglos_blad(QStringLiteral("Nie można zapisać pliku ustawień ") +
+                       q(sciezka_ustawien_programatora()) + QStringLiteral(": ") + q(blad));
+  }
 }
 
 // Closing only hides: every value stays for the next showing.

@@ -37,6 +37,10 @@ class TForm2 : public QWidget {
   void Button2Click();
   void Button3Click();
   void Button4Click();
+  // The programmer group: the type or the speed chosen. Applied at once (the speed to
+  // the open port too) and stored in the programmer's settings file.
+  void typChange();
+  void predkoscChange();
 
   // ---- Controls, in the window's layout. GroupBox2 comes before the fuse boxes so they
   // lie over it; the bevels come before the labels they frame.
@@ -65,6 +69,14 @@ class TForm2 : public QWidget {
   TLabel Label6{this, 104, 268, 48, 13, QStringLiteral("Sygnatura")};
   TLabel target{this, 104, 299, 27, 13, QStringLiteral("target")};
   TLabel softhard{this, 104, 332, 38, 13, QStringLiteral("softhard")};
+  // ---- The programmer, below the controls above: its firmware type and line speed.
+  QGroupBox GroupBox3{this};
+  TLabel Label7{&GroupBox3, 8, 24, 24, 13, QStringLiteral("Typ")};
+  QComboBox typ{&GroupBox3};
+  TLabel Label8{&GroupBox3, 136, 24, 48, 13, QStringLiteral("Prędkość")};
+  QComboBox predkosc{&GroupBox3};
+  // Shown when the lock mode and the fuse boxes were not read from the chip.
+  TLabel bity_nieodczytane{&GroupBox3, 8, 52, 0, 13, QString()};
 
  private:
   // The worker owns the model: the dialog takes no input (it is disabled meanwhile).
@@ -72,6 +84,9 @@ class TForm2 : public QWidget {
   // Runs a sequence on the worker; with no worker (a dialog on its own) at once.
   // Dropped while other work runs.
   void sekwencja(std::function<void()> praca);
+
+  // Stores the type and speed the programmer now has; a failure goes to the error report.
+  void zapisz_programator();
 
   Programator& programator_;
   Praca* praca_ = nullptr;

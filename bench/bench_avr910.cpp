@@ -1,0 +1,236 @@
+// AVR910 programmers at full speed: flash program + verify of an AT90S2313 (2 KB) and an
+// AT90S8515 (8 KB) against `ostrel-sim --firmware avr910` with its real busy times
+// (4 ms per byte written, 100 ms per 'P'), at 19200 and 115200 baud:
+//   - ostrel-cli --programmer avr910 with block transfers (the firmware's 64-byte buffer),
+//   - the same with byte commands (a firmware without blocks: --block-size 0),
+//   - avrdude -c avr910 on the same simulator settings (left out when not installed),
+//   - the floor: the chip's write time (4 ms per byte) plus the wire time of the bytes
+//     that must cross (the image out and back, 10 bits a character).
+//
+//   bench_avr910 [--latency MS]... [--quick]
+//
+// --latency: the simulator's delay before every answer (a USB serial adapter's; about
+// 1 ms is typical), 0 and 1 by default; --quick: the AT90S2313 only.
+//
+// Goals: blocks within 1.15 x the floor; at least 2.5 x as fast as avrdude at 19200 and
+// 1.7 x at 115200. Prints figures, asserts nothing about time.
+// ostrel-cli and ostrel-sim are taken from the folder of this program.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/wzor_hex.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Zegar = std::chrono::steady_clock;
+
+constexpr double kBitowNaZnak = 10;     // start, 8 data, stop
+constexpr double kZapisBajtuS = 0.004;  // the simulated AT90S write time per byte
+
+std::vector<char*> wskazniki(std::vector<std::string>& teksty) {
+  std::vector<char*> w;
+  for (auto& t : teksty) w.push_back(t.data());
+  w.push_back(nullptr);
+  return w;
+}
+
+struct Proces {
+  pid_t pid = -1;
+  std::string pty;
+};
+
+// Starts the simulator and waits for its "PTY <path>" line.
+std::optional<Proces> uruchom_symulator(std::vector<std::string> argv) {
+  int rura[2];
+  if (::pipe2(rura, O_CLOEXEC) != 0) return std::nullopt;
+  auto w = wskazniki(argv);
+  Proces p;
+  p.pid = ::fork();
+  if (p.pid == 0) {
+    ::dup2(rura[1], STDOUT_FILENO);
+    ::execv(w[0], w.data());
+    ::_exit(127);
+  }
+  ::close(rura[1]);
+  std::string linia;
+  const auto koniec = Zegar::now() + std::chrono::seconds(30);
+  while (linia.find('\n') == std::string::npos && Zegar::now() < koniec) {
+    pollfd f{rura[0], POLLIN, 0};
+    if (::poll(&f, 1, 1000) <= 0) continue;
+    char b[256];
+    const ssize_t n = ::read(rura[0], b, sizeof b);
+    if (n <= 0) break;
+    linia.append(b, static_cast<std::size_t>(n));
+  }
+  ::close(rura[0]);
+  if (linia.rfind("PTY ", 0) != 0) {
+    ::kill(p.pid, SIGKILL);
+    ::waitpid(p.pid, nullptr, 0);
+    return std::nullopt;
+  }
+  p.pty = linia.substr(4, linia.find('\n') - 4);
+  return p;
+}
+
+void zatrzymaj(pid_t pid) {
+  ::kill(pid, SIGTERM);
+  ::waitpid(pid, nullptr, 0);
+}
+
+struct Pomiar {
+  int status = -1;
+  double sciana_s = 0;
+  std::string wyjscie;
+};
+
+Pomiar uruchom(std::vector<std::string> argv, const std::string& plik_wyjscia) {
+  Pomiar m;
+  auto w = wskazniki(argv);
+  const auto start = Zegar::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(plik_wyjscia.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(fd, STDOUT_FILENO);
+    ::dup2(fd, STDERR_FILENO);
+    ::execvp(w[0], w.data());
+    ::_exit(127);
+  }
+  int stan = 0;
+  ::waitpid(pid, &stan, 0);
+  m.sciana_s = std::chrono::duration<double>(Zegar::now() - start).count();
+  m.status = WIFEXITED(stan) ? WEXITSTATUS(stan) : 128 + WTERMSIG(stan);
+  std::ifstream we(plik_wyjscia);
+  std::stringstream ss;
+  ss << we.rdbuf();
+  m.wyjscie = ss.str();
+  return m;
+}
+
+// The time the last session held the line: from the first to the last character logged
+// after the host last opened the port (the search's probes open and close it first).
+double czas_linii(const std::string& plik, double baud) {
+  std::vector<double> czasy;
+  std::ifstream we(plik);
+  std::string linia;
+  while (std::getline(we, linia)) {
+    if (linia.rfind("# ", 0) == 0) {
+      if (linia.find("host opened the port") != std::string::npos) czasy.clear();
+      continue;
+    }
+    std::istringstream s(linia);
+    double ms = 0;
+    char kierunek = 0;
+    if (s >> ms >> kierunek) czasy.push_back(ms);
+  }
+  if (czasy.empty()) return 0;
+  return (czasy.back() - czasy.front()) / 1000.0 + kBitowNaZnak / baud;
+}
+
+struct Uklad {
+  const char* nazwa;    // --device of ostrel-cli and ostrel-sim
+  const char* avrdude;  // avrdude's -p
+  std::size_t bajty;    // the image: the whole flash
+};
+
+constexpr Uklad kUklady[] = {{"AT90S2313", "2313", 2048}, {"AT90S8515", "8515", 8192}};
+constexpr int kPredkosci[] = {19200, 115200};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool szybko = false;
+  std::vector<std::string> opoznienia;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quick") == 0) {
+      szybko = true;
+    } else if (std::strcmp(argv[i], "--latency") == 0 && i + 1 < argc) {
+      opoznienia.emplace_back(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: %s [--latency MS]... [--quick]\n", argv[0]);
+      return 2;
+    }
+  }
+  if (opoznienia.empty()) opoznienia = {"0", "1"};
+  const fs::path folder = fs::canonical("/proc/self/exe").parent_path();
+  const std::string cli = folder / "ostrel-cli";
+  const std::string sim = folder / "ostrel-sim";
+  char wzor[] = "/tmp/ostrel-bench-XXXXXX";
+  if (::mkdtemp(wzor) == nullptr) return 1;
+  const fs::path tmp = wzor;
+  const bool jest_avrdude = std::system("command -v avrdude >/dev/null 2>&1") == 0;
+
+  std::printf("| %-44s | %6s | %3s | %7s | %7s | %7s | %10s | %s\n", "flash program + verify",
+              "baud", "lat", "wall s", "line s", "floor s", "wall/floor", "result");
+  std::printf("|%s|--------|-----|---------|---------|---------|------------|-------\n",
+              std::string(46, '-').c_str());
+  int bledy = 0;
+  for (const std::string& lat : opoznienia)
+    for (const Uklad& u : kUklady) {
+      if (szybko && u.bajty > 2048) continue;
+      const std::string plik = tmp / "dane.hex";
+      std::ofstream(plik, std::ios::binary) << ostrel::bench::hex_wzoru(u.bajty);
+      for (const int baud : kPredkosci) {
+        const std::string b = std::to_string(baud);
+        const double podloga = static_cast<double>(u.bajty) * kZapisBajtuS +
+                               2.0 * static_cast<double>(u.bajty) * kBitowNaZnak / baud;
+        std::vector<double> wyniki;  // wall s: blocks, bytes, avrdude
+        auto wiersz = [&](const std::string& opis, const Pomiar& m, double linia, bool dobrze) {
+          std::printf("| %-44s | %6d | %3s | %7.2f | %7.2f | %7.2f | %10.3f | %s\n", opis.c_str(),
+                      baud, lat.c_str(), m.sciana_s, linia, podloga, m.sciana_s / podloga,
+                      dobrze ? "ok" : m.wyjscie.c_str());
+          std::fflush(stdout);
+          bledy += dobrze ? 0 : 1;
+          wyniki.push_back(m.sciana_s);
+        };
+        for (const bool bloki : {true, false}) {
+          const std::string konf = tmp / "konfiguracja";
+          fs::remove_all(konf);
+          fs::create_directories(konf);
+          ::setenv("XDG_CONFIG_HOME", konf.c_str(), 1);
+          const std::string log = tmp / "wire.log";
+          auto s =
+              uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--com", "1",
+                                 "--baud", b, "--block-size", bloki ? "64" : "0", "--log", log});
+          if (!s) return 1;
+          const Pomiar m = uruchom({cli, "--port", "1", "--device", u.nazwa, "--programmer",
+                                    "avr910", "--baud", b, "program-flash", plik},
+                                   tmp / "cli.txt");
+          zatrzymaj(s->pid);
+          wiersz(std::string("ostrel-cli ") + u.nazwa + (bloki ? " blocks" : " bytes"), m,
+                 czas_linii(log, baud), m.status == 0);
+        }
+        if (!jest_avrdude) continue;
+        const std::string log = tmp / "wire.log";
+        auto s = uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--baud", b,
+                                    "--latency", lat, "--log", log});
+        if (!s) return 1;
+        const Pomiar m = uruchom({"avrdude", "-c", "avr910", "-p", u.avrdude, "-P", s->pty, "-b", b,
+                                  "-U", "flash:w:" + plik + ":i"},
+                                 tmp / "avrdude.txt");
+        zatrzymaj(s->pid);
+        wiersz(std::string("avrdude -c avr910 ") + u.nazwa, m, czas_linii(log, baud),
+               m.status == 0 && m.wyjscie.find("bytes of flash verified") != std::string::npos);
+        std::printf(
+            "|   %s at %d: blocks %.2f x floor, %.2f x as fast as avrdude, %.2f x as fast "
+            "as bytes\n",
+            u.nazwa, baud, wyniki[0] / podloga, wyniki[2] / wyniki[0], wyniki[1] / wyniki[0]);
+      }
+    }
+  fs::remove_all(tmp);
+  return bledy == 0 ? 0 : 1;
+}
