@@ -32,94 +32,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/procesy.h"
 #include "bench/wzor_hex.h"
 
 namespace {
 
+using namespace ostrel::bench;
+
 namespace fs = std::filesystem;
-using Zegar = std::chrono::steady_clock;
 
 constexpr double kBitowNaZnak = 10;     // start, 8 data, stop
 constexpr double kZapisBajtuS = 0.004;  // the simulated AT90S write time per byte
-
-std::vector<char*> wskazniki(std::vector<std::string>& teksty) {
-  std::vector<char*> w;
-  for (auto& t : teksty) w.push_back(t.data());
-  w.push_back(nullptr);
-  return w;
-}
-
-struct Proces {
-  pid_t pid = -1;
-  std::string pty;
-};
-
-// Starts the simulator and waits for its "PTY <path>" line.
-std::optional<Proces> uruchom_symulator(std::vector<std::string> argv) {
-  int rura[2];
-  if (::pipe2(rura, O_CLOEXEC) != 0) return std::nullopt;
-  auto w = wskazniki(argv);
-  Proces p;
-  p.pid = ::fork();
-  if (p.pid == 0) {
-    ::dup2(rura[1], STDOUT_FILENO);
-    ::execv(w[0], w.data());
-    ::_exit(127);
-  }
-  ::close(rura[1]);
-  std::string linia;
-  const auto koniec = Zegar::now() + std::chrono::seconds(30);
-  while (linia.find('\n') == std::string::npos && Zegar::now() < koniec) {
-    pollfd f{rura[0], POLLIN, 0};
-    if (::poll(&f, 1, 1000) <= 0) continue;
-    char b[256];
-    const ssize_t n = ::read(rura[0], b, sizeof b);
-    if (n <= 0) break;
-    linia.append(b, static_cast<std::size_t>(n));
-  }
-  ::close(rura[0]);
-  if (linia.rfind("PTY ", 0) != 0) {
-    ::kill(p.pid, SIGKILL);
-    ::waitpid(p.pid, nullptr, 0);
-    return std::nullopt;
-  }
-  p.pty = linia.substr(4, linia.find('\n') - 4);
-  return p;
-}
-
-void zatrzymaj(pid_t pid) {
-  ::kill(pid, SIGTERM);
-  ::waitpid(pid, nullptr, 0);
-}
-
-struct Pomiar {
-  int status = -1;
-  double sciana_s = 0;
-  std::string wyjscie;
-};
-
-Pomiar uruchom(std::vector<std::string> argv, const std::string& plik_wyjscia) {
-  Pomiar m;
-  auto w = wskazniki(argv);
-  const auto start = Zegar::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(plik_wyjscia.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, STDOUT_FILENO);
-    ::dup2(fd, STDERR_FILENO);
-    ::execvp(w[0], w.data());
-    ::_exit(127);
-  }
-  int stan = 0;
-  ::waitpid(pid, &stan, 0);
-  m.sciana_s = std::chrono::duration<double>(Zegar::now() - start).count();
-  m.status = WIFEXITED(stan) ? WEXITSTATUS(stan) : 128 + WTERMSIG(stan);
-  std::ifstream we(plik_wyjscia);
-  std::stringstream ss;
-  ss << we.rdbuf();
-  m.wyjscie = ss.str();
-  return m;
-}
 
 // The time the last session held the line: from the first to the last character logged
 // after the host last opened the port (the search's probes open and close it first).

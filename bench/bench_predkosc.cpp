@@ -28,99 +28,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/procesy.h"
 #include "bench/wzor_hex.h"
 
 namespace {
 
+using namespace ostrel::bench;
+
 namespace fs = std::filesystem;
-using Zegar = std::chrono::steady_clock;
 
 constexpr double kBaud = 19200;
 constexpr double kBitowNaZnak = 10;  // start, 8 data, stop
-
-struct Proces {
-  pid_t pid = -1;
-  std::string pierwsza_linia;  // the simulator's "PTY <path>"
-};
-
-std::vector<char*> wskazniki(std::vector<std::string>& teksty) {
-  std::vector<char*> w;
-  for (auto& t : teksty) w.push_back(t.data());
-  w.push_back(nullptr);
-  return w;
-}
-
-// Starts the simulator and waits for its "PTY <path>" line.
-std::optional<Proces> uruchom_symulator(std::vector<std::string> argv) {
-  int rura[2];
-  if (::pipe2(rura, O_CLOEXEC) != 0) return std::nullopt;
-  auto w = wskazniki(argv);
-  Proces p;
-  p.pid = ::fork();
-  if (p.pid == 0) {
-    ::dup2(rura[1], STDOUT_FILENO);
-    ::execv(w[0], w.data());
-    ::_exit(127);
-  }
-  ::close(rura[1]);
-  std::string linia;
-  const auto koniec = Zegar::now() + std::chrono::seconds(30);
-  while (linia.find('\n') == std::string::npos && Zegar::now() < koniec) {
-    pollfd f{rura[0], POLLIN, 0};
-    if (::poll(&f, 1, 1000) <= 0) continue;
-    char b[256];
-    const ssize_t n = ::read(rura[0], b, sizeof b);
-    if (n <= 0) break;
-    linia.append(b, static_cast<std::size_t>(n));
-  }
-  ::close(rura[0]);
-  if (linia.rfind("PTY ", 0) != 0) {
-    ::kill(p.pid, SIGKILL);
-    ::waitpid(p.pid, nullptr, 0);
-    return std::nullopt;
-  }
-  p.pierwsza_linia = linia.substr(4, linia.find('\n') - 4);
-  return p;
-}
-
-void zatrzymaj(pid_t pid) {
-  ::kill(pid, SIGTERM);
-  ::waitpid(pid, nullptr, 0);
-}
-
-struct Pomiar {
-  int status = -1;
-  double sciana_s = 0;  // wall time of the process
-  double cpu_s = 0;     // its user + system time
-  std::string wyjscie;  // standard output and error
-};
-
-// Runs a program to its end, with its output in `plik_wyjscia`; CPU time from wait4.
-Pomiar uruchom(std::vector<std::string> argv, const std::string& plik_wyjscia) {
-  Pomiar m;
-  auto w = wskazniki(argv);
-  const auto start = Zegar::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int fd = ::open(plik_wyjscia.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(fd, STDOUT_FILENO);
-    ::dup2(fd, STDERR_FILENO);
-    ::execvp(w[0], w.data());
-    ::_exit(127);
-  }
-  int stan = 0;
-  rusage r{};
-  ::wait4(pid, &stan, 0, &r);
-  m.sciana_s = std::chrono::duration<double>(Zegar::now() - start).count();
-  const auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  m.cpu_s = s(r.ru_utime) + s(r.ru_stime);
-  m.status = WIFEXITED(stan) ? WEXITSTATUS(stan) : 128 + WTERMSIG(stan);
-  std::ifstream we(plik_wyjscia);
-  std::stringstream ss;
-  ss << we.rdbuf();
-  m.wyjscie = ss.str();
-  return m;
-}
 
 // What the simulator's log says about the last session on the port.
 struct Drut {
@@ -296,7 +214,7 @@ int main(int argc, char** argv) {
           {sim, "--device", "AT90S8515", "--baud", "19200", "--latency", lat, "--log", log});
       if (!s) return 1;
       // The first character may not come before the simulator has set up its line.
-      const Pomiar m = surowy_klient(s->pierwsza_linia, 0x38, 512);
+      const Pomiar m = surowy_klient(s->pty, 0x38, 512);
       zatrzymaj(s->pid);
       bledy += m.status == 0 ? 0 : 1;
       wiersz("raw client EEPROM 512 B (rig floor)", opoznienie, m, czytaj_drut(log),
@@ -310,8 +228,8 @@ int main(int argc, char** argv) {
     auto s = uruchom_symulator(
         {sim, "--device", "AT90S8515", "--baud", "19200", "--latency", lat, "--log", log});
     if (!s) return 1;
-    const Pomiar m = uruchom({"avrdude", "-c", "avr910", "-p", "8515", "-P", s->pierwsza_linia,
-                              "-b", "19200", "-U", "flash:w:" + plik + ":i"},
+    const Pomiar m = uruchom({"avrdude", "-c", "avr910", "-p", "8515", "-P", s->pty, "-b", "19200",
+                              "-U", "flash:w:" + plik + ":i"},
                              tmp / "avrdude.txt");
     zatrzymaj(s->pid);
     const bool dobrze =
