@@ -11,7 +11,7 @@ PAKIETY=(
   srecord avrdude gcc-avr avr-libc binutils-avr lintian
   xvfb xauth x11-utils imagemagick fonts-liberation
   desktop-file-utils man-db dpkg-dev file librsvg2-bin
-  xdotool libx11-dev
+  xdotool libx11-dev ccache
 )
 
 brakujace=()
