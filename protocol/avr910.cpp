@@ -65,6 +65,8 @@ class SterownikAvr910 final : public Sterownik {
     return true;
   }
 
+  bool moze_obslugiwac(const Uklad& u) const override { return u.kody_avr910.ile > 0; }
+
   // That firmware's 'F' clocks an instruction the AT90S parts do not have: its answer
   // is not the chip's state.
   bool czyta_bity() const override { return false; }

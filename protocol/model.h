@@ -17,6 +17,9 @@ struct StanOkna {
   bool GroupBox3 = false;                     // EEPROM group enabled
   std::string ComboBox1_text = "AT89C2051";
   int ComboBox1_index = -1;  // selected device row, -1 none
+  // The rows the device box lists, in its order: the twelve the settings file indexes,
+  // then those beyond them that the programmer type serves.
+  std::vector<int> wiersze{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 };
 
 struct PoleWyboru {

@@ -185,6 +185,8 @@ class Programator : public Lacze {
   // every operation; a new search, or a change of type, forgets what 't' and 'b' said.
   void ustaw_typ(TypProgramatora t);
   TypProgramatora typ() const { return typ_; }
+  // The rows the device box lists with the type in force (okno.wiersze follows it).
+  std::vector<int> wiersze_listy() const;
   TComPortBaudRate predkosc = br19200;
 
   // Shows a text in the status window (the main window's `komunikat`).

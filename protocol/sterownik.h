@@ -90,6 +90,9 @@ class Sterownik {
   virtual void zapomnij() {}
   // Whether this programmer serves the part; may ask the programmer (once).
   virtual bool obsluguje(const Uklad& u) = 0;
+  // Whether a programmer of this type can serve the part at all, by its row alone
+  // (asks nothing): what a device list offers.
+  virtual bool moze_obslugiwac(const Uklad& u) const { return u.kod_ukladu != 0; }
   // Whether 'F' answers with the chip's lock and fuse bits.
   virtual bool czyta_bity() const = 0;
   // The device code 'T' selects the part with; call after obsluguje.

@@ -86,7 +86,9 @@ int procent(std::size_t p, std::size_t s) {
 }
 
 Programator::Programator(TCommPortDriver& p, Widok& w)
-    : port(p), widok(w), sterownik_(utworz_sterownik(typ_, *this)) {}
+    : port(p), widok(w), sterownik_(utworz_sterownik(typ_, *this)) {
+  okno.wiersze = wiersze_listy();
+}
 
 Programator::~Programator() = default;
 
@@ -217,6 +219,21 @@ void Programator::sprawdz_urzadzenie(const std::string& sciezka) {
 void Programator::ustaw_typ(TypProgramatora t) {
   typ_ = t;
   sterownik_ = utworz_sterownik(t, *this);
+  std::vector<int> wiersze = wiersze_listy();
+  if (wiersze != okno.wiersze) {
+    okno.wiersze = std::move(wiersze);
+    widok.okno_zmienione();
+  }
+}
+
+std::vector<int> Programator::wiersze_listy() const {
+  std::vector<int> w;
+  for (int i = 0; i < static_cast<int>(kUklady.size()); ++i) {
+    if (i < kLiczbaUkladow || sterownik_->moze_obslugiwac(kUklady[static_cast<std::size_t>(i)])) {
+      w.push_back(i);
+    }
+  }
+  return w;
 }
 
 void Programator::zacznij_szukanie() {

@@ -105,7 +105,7 @@ Uklad Programator::uklad() const {
 }
 
 void Programator::ComboBox1Change(int indeks) {
-  if (indeks >= 0 && indeks < kLiczbaUkladow) {
+  if (indeks >= 0 && indeks < static_cast<int>(kUklady.size())) {
     okno.ComboBox1_index = indeks;
     wybierz_wiersz(kUklady[static_cast<std::size_t>(indeks)]);
   } else {

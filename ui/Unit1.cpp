@@ -56,7 +56,7 @@ TForm1::TForm1(QWidget* rodzic)
   ComboBox1.setEditable(true);
   // Typing must never add entries: the list is the device table.
   ComboBox1.setInsertPolicy(QComboBox::NoInsert);
-  for (const auto& u : kUklady) ComboBox1.addItem(QString::fromUtf8(u.nazwa));
+  pokaz_liste(StanOkna{}.wiersze);
   ComboBox1.setCurrentIndex(-1);
   ComboBox1.setEditText(QStringLiteral("AT89C2051"));
 
@@ -147,13 +147,34 @@ void TForm1::pokaz_stan(const StanOkna& o) {
   Label4.setCaption(q(o.Label4));
   if (GroupBox3.isEnabledTo(this) != o.GroupBox3) GroupBox3.setEnabled(o.GroupBox3);
   const QSignalBlocker blokada(ComboBox1);
-  if (o.ComboBox1_index >= 0 && o.ComboBox1_index < ComboBox1.count()) {
-    if (ComboBox1.currentIndex() != o.ComboBox1_index) ComboBox1.setCurrentIndex(o.ComboBox1_index);
+  if (o.wiersze != wiersze_) pokaz_liste(o.wiersze);
+  const auto w = std::find(wiersze_.begin(), wiersze_.end(), o.ComboBox1_index);
+  const int pozycja = w == wiersze_.end() ? -1 : static_cast<int>(w - wiersze_.begin());
+  if (o.ComboBox1_index >= 0 && pozycja >= 0) {
+    if (ComboBox1.currentIndex() != pozycja) ComboBox1.setCurrentIndex(pozycja);
   } else {
     if (ComboBox1.currentIndex() != -1) ComboBox1.setCurrentIndex(-1);
     const QString tekst = q(o.ComboBox1_text);
     if (ComboBox1.currentText() != tekst) ComboBox1.setEditText(tekst);
   }
+}
+
+void TForm1::pokaz_liste(const std::vector<int>& wiersze) {
+  const QSignalBlocker blokada(ComboBox1);
+  const QString tekst = ComboBox1.currentText();
+  ComboBox1.clear();
+  for (const int i : wiersze) {
+    ComboBox1.addItem(QString::fromUtf8(kUklady[static_cast<std::size_t>(i)].nazwa));
+  }
+  wiersze_ = wiersze;
+  ComboBox1.setCurrentIndex(-1);
+  ComboBox1.setEditText(tekst);
+}
+
+int TForm1::wiersz_wybrany() const {
+  const int i = ComboBox1.currentIndex();
+  return i >= 0 && i < static_cast<int>(wiersze_.size()) ? wiersze_[static_cast<std::size_t>(i)]
+                                                         : -1;
 }
 
 void TForm1::komunikat(const QString& tekst) {
@@ -275,7 +296,7 @@ void TForm1::odczyt(int kod) {
 
 void TForm1::ComboBox1Change() {
   if (praca.zajety()) return;
-  wybierz_uklad(praca.model(), ComboBox1.currentIndex());
+  wybierz_uklad(praca.model(), wiersz_wybrany());
   pokaz_stan();
   if (form2_ != nullptr) form2_->pokaz_stan();
 }
@@ -340,7 +361,7 @@ void TForm1::Timer1Timer() {
   const bool pamiec = kod >= kCzytajFlash && kod <= kProgramujEeprom;
   if (kod == kStart || przed || pamiec) {
     start_wykonany_ = true;
-    const int uklad = ComboBox1.currentIndex();
+    const int uklad = wiersz_wybrany();
     // From here the worker owns the model: the code is copied, and the file name, the
     // device, the erase box, the lock mode and the fuses are read by the operation from
     // a model no window writes until it has ended.
@@ -379,6 +400,9 @@ void TForm1::start(bool przed_operacja, int uklad) {
   p.sprawdz();
   std::string blad;
   if (!laduj_ustawienia(p, blad)) praca.zglos_blad(QString::fromStdString(blad));
+  // A part beyond the twelve is kept by name: it takes the place of Ostrel.cf's device.
+  const int zapamietany = uklad_z_ustawien(up, p.okno.wiersze);
+  if (zapamietany >= 0) wybierz_uklad(p, zapamietany);
   if (przed_operacja) {
     if (uklad >= 0 && uklad != p.okno.ComboBox1_index) wybierz_uklad(p, uklad);
     if (!nazwa.empty()) {
@@ -407,6 +431,7 @@ void TForm1::FormClose() {
   // Reported, and the window still closes: keeping it open with the port already closed
   // would leave a program that can never be ended.
   if (!zachowaj_ustawienia(model(), blad)) zglos_blad(QString::fromStdString(blad));
+  if (!zachowaj_uklad(model(), blad)) zglos_blad(QString::fromStdString(blad));
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

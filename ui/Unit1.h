@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/model.h"
 #include "protocol/programator.h"
@@ -137,6 +138,10 @@ class TForm1 : public QWidget {
   // The model, through the worker's check that this thread owns it now.
   Programator& model() { return praca.model(); }
   void formCreate();
+  // Fills the device box with the rows `wiersze` (kUklady indices), in that order.
+  void pokaz_liste(const std::vector<int>& wiersze);
+  // The row of the device box's selected entry, or -1.
+  int wiersz_wybrany() const;
   void FormClose();
   void koniec_tyku();
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
@@ -165,6 +170,7 @@ class TForm1 : public QWidget {
   bool zamknij_po_ = false;  // a close request came during work
   bool klik_tla_ = false;
   bool start_wykonany_ = false;
+  std::vector<int> wiersze_;  // the rows the device box lists, in its order
 };
 
 }  // namespace ostrel

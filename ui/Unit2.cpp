@@ -1,8 +1,11 @@
 #include "ui/Unit2.h"
 
+#include <QMessageBox>
 #include <algorithm>
+#include <optional>
 
 #include "ui/praca.h"
+#include "ui/rdzen_bezpiecznikow.h"
 #include "ui/ustawienia_programatora.h"
 
 namespace ostrel {
@@ -82,13 +85,38 @@ TForm2::TForm2(Programator& programator, QWidget* rodzic)
   connect(&Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   connect(&typ, &QComboBox::activated, this, [this](int) { typChange(); });
   connect(&predkosc, &QComboBox::activated, this, [this](int) { predkoscChange(); });
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w != &edytor && w->y() >= 190) ponizej_.emplace_back(w, w->pos());
+  }
+  edytor.move(8, 14);
+  edytor.hide();
   pokaz_stan();
+}
+
+void TForm2::uloz() {
+  const Uklad u = programator_.uklad();
+  if (u.bezpieczniki.data() != edytor.bajty().data() ||
+      u.bezpieczniki.size() != edytor.bajty().size()) {
+    edytor.ustaw_bajty(u.bezpieczniki);
+  }
+  const bool jest = edytor_aktywny();
+  edytor.setVisible(jest);
+  for (QWidget* w : {static_cast<QWidget*>(&GroupBox1), static_cast<QWidget*>(&GroupBox2),
+                     static_cast<QWidget*>(&CheckBox1), static_cast<QWidget*>(&CheckBox2)}) {
+    w->setVisible(!jest);
+  }
+  if (jest) bity_nieodczytane.setCaption(QString());
+  // The lock and fuse groups end at 185; the editor may need more.
+  const int dy = jest ? std::max(0, edytor.y() + edytor.height() - 185) : 0;
+  for (const auto& [w, p] : ponizej_) w->move(p.x(), p.y() + dy);
+  setFixedSize(std::max(293, jest ? edytor.x() + edytor.width() + 8 : 0), 437 + dy);
 }
 
 // On the window thread with no work running: the type and the speed are read from the
 // programmer itself, which the worker does not own now.
 void TForm2::pokaz_stan() {
   pokaz_stan(programator_.dialog);
+  uloz();
   const QSignalBlocker b1(typ), b2(predkosc);
   typ.setCurrentIndex(programator_.typ() == TypProgramatora::avr910 ? 1 : 0);
   for (int i = 0; i < static_cast<int>(std::size(kPredkosci)); ++i) {
@@ -171,11 +199,92 @@ void TForm2::sekwencja(std::function<void()> praca) {
 }
 
 void TForm2::Button1Click() {
+  if (edytor_aktywny()) return czytaj_bezpieczniki();
   sekwencja([this] { programator_.Button1Click(); });
 }
 
 void TForm2::Button2Click() {
+  if (edytor_aktywny()) return zapisz_bezpieczniki();
   sekwencja([this] { programator_.Button2Click(); });
+}
+
+namespace {
+// The sequence's end on the worker: what went wrong goes to the status window; the
+// bytes read (none after a failure) go to the editor on the window thread.
+void zglos_bezpieczniki(Programator& p, const Uklad& u, const OdczytBezpiecznikow& o,
+                        EdytorBezpiecznikow& edytor) {
+  if (o.inny_uklad) {
+    p.komunikat("Wybrano układ " + nazwa_krotka(u) + ", a układ w podstawce ma sygnaturę " +
+                tekst_sygnatury({o.sygnatura[2], o.sygnatura[1], o.sygnatura[0]}));
+    return;
+  }
+  if (!o.wynik.ok()) {
+    p.zglos(o.wynik, u);
+    return;
+  }
+  p.dialog.Label6 = tekst_sygnatury({o.sygnatura[2], o.sygnatura[1], o.sygnatura[0]});
+  p.widok.dialog_zmieniony();
+  QMetaObject::invokeMethod(
+      &edytor, [&edytor, b = o.bajty] { edytor.przyjmij_odczyt(b); }, Qt::QueuedConnection);
+}
+}  // namespace
+
+void TForm2::czytaj_bezpieczniki() {
+  if (zajety()) return;
+  sekwencja([this, u = programator_.uklad()] {
+    zglos_bezpieczniki(programator_, u, ostrel::czytaj_bezpieczniki(programator_.sterownik(), u),
+                       edytor);
+  });
+}
+
+void TForm2::zapisz_bezpieczniki() {
+  if (zajety()) return;
+  const Uklad u = programator_.uklad();
+  const std::vector<std::optional<std::uint8_t>> zapis = edytor.do_zapisu();
+  if (std::none_of(zapis.begin(), zapis.end(), [](const auto& z) { return z.has_value(); })) {
+    programator_.komunikat("Bezpieczniki bez zmian: nic do wpisania");
+    return;
+  }
+  const OcenaBezpiecznikow ocena = ocen_bezpieczniki(u, edytor.w_ukladzie(), zapis);
+  if (!ocena.odmowy.empty()) {
+    QString t = QStringLiteral("Ta wartość wyłącza programowanie układu tym programatorem:\n");
+    for (const std::string& o : ocena.odmowy)
+      t += QStringLiteral("  ") + q(o) + QStringLiteral("\n");
+    t +=
+        QStringLiteral("\nPo zapisie układu nie da się już programować szeregowo. Wpisać mimo to?");
+    if (!zapytaj(t)) return;
+  }
+  if (!ocena.zegar.empty()) {
+    QString bity;
+    for (const std::string& b : ocena.zegar)
+      bity += (bity.isEmpty() ? QString() : QStringLiteral(", ")) + q(b);
+    if (!zapytaj(QStringLiteral("Zmiana źródła zegara (bity ") + bity +
+                 QStringLiteral(").\nJeśli nowe źródło to zewnętrzny zegar lub kwarc, bez niego "
+                                "układ przestanie odpowiadać programatorowi. Wpisać?"))) {
+      return;
+    }
+  }
+  sekwencja([this, u, zapis] {
+    const OdczytBezpiecznikow o = ostrel::zapisz_bezpieczniki(programator_.sterownik(), u, zapis);
+    zglos_bezpieczniki(programator_, u, o, edytor);
+    if (!o.wynik.ok() || o.inny_uklad) return;
+    // Read back: a byte the chip did not take is no success.
+    std::string rozne;
+    for (std::size_t i = 0; i < zapis.size() && i < o.bajty.size(); ++i) {
+      if (zapis[i] && *zapis[i] != o.bajty[i]) {
+        rozne += (rozne.empty() ? "" : ", ") + std::string(u.bezpieczniki[i].nazwa);
+      }
+    }
+    if (!rozne.empty()) programator_.komunikat(std::string(kBladWeryfikacji) + ": " + rozne);
+  });
+}
+
+bool TForm2::zapytaj(const QString& tekst) {
+  if (potwierdzenie) return potwierdzenie(tekst);
+  std::optional<Praca::Dialog> otwarty;
+  if (praca_ != nullptr) otwarty.emplace(*praca_);
+  return QMessageBox::warning(this, windowTitle(), tekst, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TForm2::Button3Click() {
@@ -204,6 +313,7 @@ void TForm2::predkoscChange() {
 void TForm2::zapisz_programator() {
   UstawieniaProgramatora u;
   u.typ = programator_.typ();
+  u.uklad = uklad_do_ustawien(programator_.okno.ComboBox1_index);
   for (const std::uint32_t bps : kPredkosci) {
     TComPortBaudRate br{};
     if (predkosc_z_liczby(bps, br) && br == programator_.predkosc) u.predkosc = bps;

@@ -5,10 +5,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QPoint>
 #include <QWidget>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "protocol/programator.h"
+#include "ui/edytor_bezpiecznikow.h"
 #include "ui/wyglad.h"
 
 namespace ostrel {
@@ -77,6 +81,13 @@ class TForm2 : public QWidget {
   QComboBox predkosc{&GroupBox3};
   // Shown when the lock mode and the fuse boxes were not read from the chip.
   TLabel bity_nieodczytane{&GroupBox3, 8, 52, 0, 13, QString()};
+  // In place of the lock mode and the fuse boxes for a part whose fuse bytes have named
+  // bits; the controls below it move down to make room.
+  EdytorBezpiecznikow edytor{this};
+
+  // ---- Test hook. When set, receives the text of a question before a risky fuse write
+  // instead of a message box, and answers it (true: write).
+  std::function<bool(const QString&)> potwierdzenie;
 
  private:
   // The worker owns the model: the dialog takes no input (it is disabled meanwhile).
@@ -87,6 +98,17 @@ class TForm2 : public QWidget {
 
   // Stores the type and speed the programmer now has; a failure goes to the error report.
   void zapisz_programator();
+
+  // The fuse editor for the selected part, or the twelve's controls; the dialog's size.
+  void uloz();
+  bool edytor_aktywny() const { return !edytor.bajty().empty(); }
+  void czytaj_bezpieczniki();
+  void zapisz_bezpieczniki();
+  // Asks the user; true to go on.
+  bool zapytaj(const QString& tekst);
+
+  // The controls below the lock and fuse groups at their places in the dialog's layout.
+  std::vector<std::pair<QWidget*, QPoint>> ponizej_;
 
   Programator& programator_;
   Praca* praca_ = nullptr;

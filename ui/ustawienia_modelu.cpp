@@ -6,7 +6,7 @@ namespace ostrel {
 
 void wybierz_uklad(Programator& p, int indeks) {
   p.okno.ComboBox1_index = indeks;
-  if (indeks >= 0 && indeks < kLiczbaUkladow) {
+  if (indeks >= 0 && indeks < static_cast<int>(kUklady.size())) {
     p.okno.ComboBox1_text = kUklady[static_cast<std::size_t>(indeks)].nazwa;
   }
   p.ComboBox1Change(indeks);
@@ -45,7 +45,10 @@ bool laduj_ustawienia(Programator& p, std::string& blad) {
 bool zachowaj_ustawienia(const Programator& p, std::string& blad) {
   if (p.nazwa_pliku.empty()) return true;
   const std::string sciezka = sciezka_ustawien();
-  const auto bajty = zapisz_ustawienia(p.okno.ComboBox1_index, p.dialog.mode_index, p.nazwa_pliku);
+  // A part beyond the twelve has no index there (its name is kept in Programator.cf):
+  // the file says "no device", as a run that kept the default does.
+  const int urzadzenie = p.okno.ComboBox1_index < kLiczbaUkladow ? p.okno.ComboBox1_index : 255;
+  const auto bajty = zapisz_ustawienia(urzadzenie, p.dialog.mode_index, p.nazwa_pliku);
   std::string powod;
   if (zapisz_plik_ustawien(sciezka, bajty, powod)) return true;
   blad = "Nie można zapisać pliku ustawień " + sciezka + ": " + powod;

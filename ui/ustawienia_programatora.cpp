@@ -1,5 +1,6 @@
 #include "ui/ustawienia_programatora.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <string_view>
@@ -9,7 +10,7 @@
 namespace ostrel {
 
 namespace {
-constexpr std::string_view kTyp = "typ=", kPredkosc = "predkosc=";
+constexpr std::string_view kTyp = "typ=", kPredkosc = "predkosc=", kUklad = "uklad=";
 }  // namespace
 
 UstawieniaProgramatora czytaj_ustawienia_programatora(const std::vector<std::uint8_t>& bajty) {
@@ -33,6 +34,8 @@ UstawieniaProgramatora czytaj_ustawienia_programatora(const std::vector<std::uin
       if (ec == std::errc() && p == w.data() + w.size() && predkosc_z_liczby(bps, predkosc)) {
         u.predkosc = bps;
       }
+    } else if (linia.substr(0, kUklad.size()) == kUklad) {
+      u.uklad = std::string(linia.substr(kUklad.size()));
     }
     od = koniec + 1;
   }
@@ -40,9 +43,10 @@ UstawieniaProgramatora czytaj_ustawienia_programatora(const std::vector<std::uin
 }
 
 std::vector<std::uint8_t> zapisz_ustawienia_programatora(const UstawieniaProgramatora& u) {
-  const std::string tekst = std::string(kTyp) +
-                            (u.typ == TypProgramatora::avr910 ? "avr910" : "ostrel") + "\n" +
-                            std::string(kPredkosc) + std::to_string(u.predkosc) + "\n";
+  const std::string tekst =
+      std::string(kTyp) + (u.typ == TypProgramatora::avr910 ? "avr910" : "ostrel") + "\n" +
+      std::string(kPredkosc) + std::to_string(u.predkosc) + "\n" +
+      (u.uklad.empty() ? std::string() : std::string(kUklad) + u.uklad + "\n");
   return std::vector<std::uint8_t>(tekst.begin(), tekst.end());
 }
 
@@ -60,6 +64,29 @@ UstawieniaProgramatora wczytaj_ustawienia_programatora() {
 bool zapisz_ustawienia_programatora(const UstawieniaProgramatora& u, std::string& blad) {
   return zapisz_plik_ustawien(sciezka_ustawien_programatora(), zapisz_ustawienia_programatora(u),
                               blad);
+}
+
+int uklad_z_ustawien(const UstawieniaProgramatora& u, const std::vector<int>& wiersze) {
+  if (u.uklad.empty()) return -1;
+  const int i = znajdz_uklad(u.uklad);
+  if (i < kLiczbaUkladow) return -1;
+  return std::find(wiersze.begin(), wiersze.end(), i) != wiersze.end() ? i : -1;
+}
+
+std::string uklad_do_ustawien(int indeks) {
+  if (indeks < kLiczbaUkladow || indeks >= static_cast<int>(kUklady.size())) return {};
+  return nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
+}
+
+bool zachowaj_uklad(const Programator& p, std::string& blad) {
+  UstawieniaProgramatora u = wczytaj_ustawienia_programatora();
+  std::string uklad = uklad_do_ustawien(p.okno.ComboBox1_index);
+  if (uklad == u.uklad) return true;
+  u.uklad = std::move(uklad);
+  std::string powod;
+  if (zapisz_ustawienia_programatora(u, powod)) return true;
+  blad = "Nie można zapisać pliku ustawień " + sciezka_ustawien_programatora() + ": " + powod;
+  return false;
 }
 
 }  // namespace ostrel

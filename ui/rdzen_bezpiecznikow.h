@@ -1,0 +1,46 @@
+// What the fuse editor asks of the core: the fuse and lock bytes of a part read and
+// written through the programmer, and a judgement of values before they are written.
+// The editor calls nothing else below the window, so the core's own functions take the
+// place of these in one file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devices/uklady.h"
+#include "protocol/operacje.h"
+#include "protocol/sterownik.h"
+
+namespace ostrel {
+
+// Values that must not be written without the user's consent.
+struct OcenaBezpiecznikow {
+  // Why the values would end serial programming ("SPIEN niezaprogramowany", ...).
+  std::vector<std::string> odmowy;
+  // The clock-source bits that change (their names): the part may stop running without
+  // the external clock or crystal they choose.
+  std::vector<std::string> zegar;
+};
+
+// `stare`: the bytes as the chip holds them (or their factory values when not read);
+// `nowe`: the bytes to be written, one per byte of the row, none where nothing is written.
+OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u, const std::vector<std::uint8_t>& stare,
+                                     const std::vector<std::optional<std::uint8_t>>& nowe);
+
+struct OdczytBezpiecznikow {
+  WynikOperacji wynik;
+  bool inny_uklad = false;                  // the chip's signature is not the part's: nothing sent
+  std::array<std::uint8_t, 3> sygnatura{};  // as read, address order (0x1E first)
+  std::vector<std::uint8_t> bajty;          // every byte of the row, as read at the end
+};
+
+// Reads every fuse and lock byte of the row.
+OdczytBezpiecznikow czytaj_bezpieczniki(Sterownik& s, const Uklad& u);
+// Writes the bytes given (one per byte of the row, none: left alone), then reads all back.
+OdczytBezpiecznikow zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
+                                        const std::vector<std::optional<std::uint8_t>>& zapis);
+
+}  // namespace ostrel
