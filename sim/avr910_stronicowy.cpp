@@ -90,23 +90,22 @@ bool Avr910Stronicowy::przyjmij(std::uint8_t bajt, Odpowiedz& odp) {
   return true;
 }
 
-double Avr910Stronicowy::zapisz_strone(std::uint32_t slowo, std::uint8_t wysoki,
-                                       Odpowiedz& odp) {
+double Avr910Stronicowy::zapisz_strone(std::uint32_t slowo, std::uint8_t wysoki, Odpowiedz& odp) {
   const auto h = static_cast<std::uint8_t>(slowo >> 8);
   const auto l = static_cast<std::uint8_t>(slowo & 0xFF);
   spi(0x4C, h, l, 0);
   double czas = kInstrukcjaSpi;
   if (uklad_.ostatni_zapis().zablokowany) {
-    odp.zdarzenia.push_back(tekst("page 0x%04X not written: lock bits", uklad_.ostatni_zapis().strona));
+    odp.zdarzenia.push_back(
+        tekst("page 0x%04X not written: lock bits", uklad_.ostatni_zapis().strona));
   }
   // While the chip writes, the polled byte reads 0xFF, so a loaded 0xFF cannot be told
   // from a busy chip: the firmware waits blind instead.
   if (wysoki == 0xFF) return czas + kCzekanieNaFF;
   const int odczyty = static_cast<int>(std::ceil(uklad_.dane().zapis_strony_ms / kInstrukcjaSpi));
   if (spi(0x28, h, l, 0) == wysoki) return czas + odczyty * kInstrukcjaSpi;
-  odp.zdarzenia.push_back(
-      tekst("polling word 0x%04X for %02X gave up after %u reads", slowo, wysoki,
-            static_cast<unsigned>(kNajwiecejOdczytowPollingu)));
+  odp.zdarzenia.push_back(tekst("polling word 0x%04X for %02X gave up after %u reads", slowo,
+                                wysoki, static_cast<unsigned>(kNajwiecejOdczytowPollingu)));
   return czas + kNajwiecejOdczytowPollingu * kInstrukcjaSpi;
 }
 
@@ -180,8 +179,8 @@ void Avr910Stronicowy::czytaj_blok(Odpowiedz& odp) {
     if (n % 2 != 0) {
       // The count goes down by two a word and never meets zero: the firmware reads on
       // (a whole turn of the address register is modelled) and never answers again.
-      odp.zdarzenia.push_back(
-          tekst("g F with the odd count %u never ends: the firmware is lost", static_cast<unsigned>(n)));
+      odp.zdarzenia.push_back(tekst("g F with the odd count %u never ends: the firmware is lost",
+                                    static_cast<unsigned>(n)));
       zawieszony_ = true;
       n = 0x20000;
     }
@@ -261,11 +260,11 @@ void Avr910Stronicowy::wykonaj(Odpowiedz& odp) {
       }
       odp.zajetosc_ms = kZajetoscP + (k - 1) * kProbaSynchronizacji;
       if (!zsynchronizowany) {
-        odp.zdarzenia.push_back(tekst(
-            uklad_.niedostepny()
-                ? "P: no answer to %u Programming Enable(s); the fuses end serial programming"
-                : "P: no answer to %u Programming Enable(s)",
-            static_cast<unsigned>(k)));
+        odp.zdarzenia.push_back(
+            tekst(uklad_.niedostepny()
+                      ? "P: no answer to %u Programming Enable(s); the fuses end serial programming"
+                      : "P: no answer to %u Programming Enable(s)",
+                  static_cast<unsigned>(k)));
       }
       break;
     }

@@ -13,15 +13,15 @@
 namespace ostrel::sim {
 
 // Timing of the firmware, in milliseconds.
-inline constexpr double kBajtSpi = 0.065;           // one byte clocked in software
+inline constexpr double kBajtSpi = 0.065;               // one byte clocked in software
 inline constexpr double kInstrukcjaSpi = 4 * kBajtSpi;  // one four-byte instruction
-inline constexpr double kCzekanieNaFF = 50.0;       // blind wait when the polled byte is 0xFF
-inline constexpr double kZapisEeprom = 10.0;        // blind wait per EEPROM byte
-inline constexpr double kUniwersalne = 50.0;        // '.' and ':' before their CR
-inline constexpr double kPoStronie = 10.0;          // blind wait after 'm'
-inline constexpr double kPoKasowaniu = 10.0;        // blind wait after 'e'
-inline constexpr double kProbaSynchronizacji = 2.0;  // one more Programming Enable in 'P'
-inline constexpr int kProbySynchronizacji = 32;      // Programming Enables for codes 0x20..0x7F
+inline constexpr double kCzekanieNaFF = 50.0;           // blind wait when the polled byte is 0xFF
+inline constexpr double kZapisEeprom = 10.0;            // blind wait per EEPROM byte
+inline constexpr double kUniwersalne = 50.0;            // '.' and ':' before their CR
+inline constexpr double kPoStronie = 10.0;              // blind wait after 'm'
+inline constexpr double kPoKasowaniu = 10.0;            // blind wait after 'e'
+inline constexpr double kProbaSynchronizacji = 2.0;     // one more Programming Enable in 'P'
+inline constexpr int kProbySynchronizacji = 32;         // Programming Enables for codes 0x20..0x7F
 inline constexpr int kNajwiecejOdczytowPollingu = 256;  // then the firmware gives up polling
 
 class Avr910Stronicowy : public Model {

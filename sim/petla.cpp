@@ -208,8 +208,8 @@ void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
       if (i == przerwa) t += na_ns(opcje_.przerwa_identyfikacji_ms);
       // A byte the firmware produces while it works (a block read) leaves when it is ready.
       if (po_bajcie && i >= poczatek && i - poczatek < odp.gotowosc_ms.size()) {
-        t = std::max(t, czas + skalowane(odp.gotowosc_ms[i - poczatek]) +
-                            na_ns(opcje_.opoznienie_ms));
+        t = std::max(t,
+                     czas + skalowane(odp.gotowosc_ms[i - poczatek]) + na_ns(opcje_.opoznienie_ms));
       }
       if (znak_ns_ > 0) {
         // The answer cannot start before the command's last character has arrived

@@ -17,8 +17,7 @@ namespace ostrel::sim {
 class Petla {
  public:
   // `przerwanie` is the read end of the pipe the signal handler writes to.
-  Petla(const Opcje& opcje, Model& automat, Terminal& terminal, Dziennik& dziennik,
-        int przerwanie);
+  Petla(const Opcje& opcje, Model& automat, Terminal& terminal, Dziennik& dziennik, int przerwanie);
   // Runs until the pipe becomes readable.
   void uruchom();
 

@@ -50,8 +50,7 @@ void UkladSpi::kasuj() {
   zamek_ = 0xFF;
 }
 
-std::uint8_t UkladSpi::instrukcja(std::uint8_t a, std::uint8_t b, std::uint8_t c,
-                                  std::uint8_t d) {
+std::uint8_t UkladSpi::instrukcja(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
   if (!programowanie_) return 0xFF;
   const std::uint32_t slowo = static_cast<std::uint32_t>(b) << 8 | c;
   const std::uint32_t slow_flash = dane_.flash / 2u;
@@ -78,7 +77,8 @@ std::uint8_t UkladSpi::instrukcja(std::uint8_t a, std::uint8_t b, std::uint8_t c
       ostatni_zapis_ = {strona, zapis_zablokowany()};
       if (!ostatni_zapis_.zablokowany) {
         const std::size_t poczatek = static_cast<std::size_t>(strona) * dane_.strona;
-        for (std::size_t i = 0; i < bufor_strony_.size(); ++i) flash_[poczatek + i] &= bufor_strony_[i];
+        for (std::size_t i = 0; i < bufor_strony_.size(); ++i)
+          flash_[poczatek + i] &= bufor_strony_[i];
       }
       std::fill(bufor_strony_.begin(), bufor_strony_.end(), 0xFF);
       return c;
