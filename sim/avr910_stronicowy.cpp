@@ -101,7 +101,10 @@ double Avr910Stronicowy::zapisz_strone(std::uint32_t slowo, std::uint8_t wysoki,
   }
   // While the chip writes, the polled byte reads 0xFF, so a loaded 0xFF cannot be told
   // from a busy chip: the firmware waits blind instead.
-  if (wysoki == 0xFF) return czas + kCzekanieNaFF;
+  if (wysoki == 0xFF) {
+    odp.zdarzenia.push_back(tekst("page write at word 0x%04X: polled byte FF, blind wait", slowo));
+    return czas + kCzekanieNaFF;
+  }
   const int odczyty = static_cast<int>(std::ceil(uklad_.dane().zapis_strony_ms / kInstrukcjaSpi));
   if (spi(0x28, h, l, 0) == wysoki) return czas + odczyty * kInstrukcjaSpi;
   odp.zdarzenia.push_back(tekst("polling word 0x%04X for %02X gave up after %u reads", slowo,
