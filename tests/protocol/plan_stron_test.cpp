@@ -61,8 +61,9 @@ TEST_P(PlanStron, WritesTheImageExactlyWithoutStraddlesOrAvoidableBlindWaits) {
   std::mt19937 los(ziarno);
   Bajty obraz(c.flash / 2 + 37, 0xFF);
   for (std::size_t i = 37; i < obraz.size(); ++i) obraz[i] = static_cast<std::uint8_t>(los());
-  std::fill(obraz.begin() + 700, obraz.begin() + 1000, 0xFF);   // a gap over pages
-  std::fill(obraz.begin() + 1100, obraz.begin() + 1104, 0xFF);  // a short one
+  const std::ptrdiff_t cwierc = static_cast<std::ptrdiff_t>(obraz.size() / 4);
+  std::fill(obraz.begin() + cwierc, obraz.begin() + cwierc + 300, 0xFF);  // a gap over pages
+  std::fill(obraz.begin() + 2 * cwierc + 1, obraz.begin() + 2 * cwierc + 5, 0xFF);  // a short one
   for (std::size_t i = 2 * 31 + 1; i < obraz.size(); i += c.strona) obraz[i] = 0xFF;
   for (std::size_t i = 2 * 15 + 1; i < obraz.size(); i += 64) obraz[i] = 0xFF;
   // Page 3: words whose high bytes are all 0xFF.
