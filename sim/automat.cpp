@@ -422,7 +422,8 @@ void Automat::wykonaj(Odpowiedz& odp) {
     case 't': {
       // Every device code of the table once, then the terminating 0.
       for (const Uklad& u : kUklady) {
-        if (std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
+        // A row this programmer does not serve has no code (0, the list's end).
+        if (u.kod_ukladu != 0 && std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
           out.push_back(u.kod_ukladu);
         }
       }

@@ -38,19 +38,20 @@ TEST(ZnajdzUklad, WielkoscLiterKropkaIPrzyrostek) {
 
 TEST(ZnajdzUklad, NieznaneNazwy) {
   for (const char* n :
-       {"", " ", ".", "/35", "AT89C", "AT89C20510", "AT89C5", "AT90S", "ATMEGA8", "AT89C51X"}) {
+       {"", " ", ".", "/35", "AT89C", "AT89C20510", "AT89C5", "AT90S", "ATMEGA9", "ATmega", "AT89C51X"}) {
     EXPECT_EQ(znajdz_uklad(n), -1) << '"' << n << '"';
   }
   // Matching must not let one part stand for another that shares a prefix.
   EXPECT_NE(znajdz_uklad("AT89C51"), znajdz_uklad("AT89C52"));
   EXPECT_NE(znajdz_uklad("AT89S53"), znajdz_uklad("AT89S8252"));
+  EXPECT_NE(znajdz_uklad("ATmega8"), znajdz_uklad("ATmega8515"));
 }
 
 // Each signature names its own part and no other: a check that took one part for another
 // would let a write go on with the wrong algorithm. A 5 V-programming AT89C51 (third byte
 // 0x05) is not the 12 V part the programmer drives.
 TEST(Sygnatury, KazdaWskazujeSwojUkladINicInnego) {
-  for (int i = 0; i < kLiczbaUkladow; ++i) {
+  for (int i = 0; i < static_cast<int>(kUklady.size()); ++i) {
     SCOPED_TRACE(kUklady[static_cast<std::size_t>(i)].nazwa);
     EXPECT_EQ(uklad_o_sygnaturze(kUklady[static_cast<std::size_t>(i)].sygnatura.bajty), i);
     EXPECT_EQ(kUklady[static_cast<std::size_t>(i)].sygnatura.bajty[0], 0x1E) << "Atmel";
