@@ -572,6 +572,17 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
               kod_wyjscia(Wynik::inny_uklad));
 }
 
+// Selects a row: the twelve through the device box's index (the settings' rows), any
+// later row by itself.
+void wybierz_uklad(Programator& p, int indeks) {
+  if (indeks < kLiczbaUkladow) {
+    p.ComboBox1Change(indeks);
+    return;
+  }
+  p.wybierz_wiersz(kUklady[static_cast<std::size_t>(indeks)]);
+  p.wybierz_tryb(0);
+}
+
 // --device auto: the part whose signature the chip gives in a low-voltage serial mode.
 // The 12 V mode (device code 12) is never selected: a guess must not put 12 V on a chip
 // that does not take it. The row's index, or -1 after the refusal was said.
@@ -888,7 +899,7 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
     w.indeks = rozpoznaj_uklad(p, kod);
     if (g_sygnal != 0) zakoncz_sygnalem(port, false);
     if (w.indeks < 0) return kod;
-    p.ComboBox1Change(w.indeks);
+    wybierz_uklad(p, w.indeks);
     s.sprawdzono = true;
     return sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr, s.tryb,
                               s.bezpiecznik);
@@ -929,7 +940,7 @@ int programator(int argc, char** argv) {
   p.ustaw_typ(w.typ);
   p.predkosc = w.predkosc;
   if (w.indeks >= 0) {
-    p.ComboBox1Change(w.indeks);
+    wybierz_uklad(p, w.indeks);
   } else {
     p.domyslne();
   }

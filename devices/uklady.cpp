@@ -41,10 +41,14 @@ constexpr KodyUkladu kod(std::uint8_t k) {
 
 // Named bits of their fuse and lock bytes (0 = programmed), with the fuse editor's captions.
 constexpr BitBezpiecznika kLfuseCkdiv[] = {
-    {"CKDIV8", 7, "zegar dzielony przez 8"}, {"CKOUT", 6, "zegar na wyprowadzeniu CLKO"},
-    {"SUT1", 5, "czas startu"},              {"SUT0", 4, "czas startu"},
-    {"CKSEL3", 3, "źródło zegara"},          {"CKSEL2", 2, "źródło zegara"},
-    {"CKSEL1", 1, "źródło zegara"},          {"CKSEL0", 0, "źródło zegara"},
+    {"CKDIV8", 7, "zegar dzielony przez 8"},
+    {"CKOUT", 6, "zegar na wyprowadzeniu CLKO"},
+    {"SUT1", 5, "czas startu"},
+    {"SUT0", 4, "czas startu"},
+    {"CKSEL3", 3, "źródło zegara"},
+    {"CKSEL2", 2, "źródło zegara"},
+    {"CKSEL1", 1, "źródło zegara"},
+    {"CKSEL0", 0, "źródło zegara"},
 };
 constexpr BitBezpiecznika kLfuseBod[] = {
     {"BODLEVEL", 7, "próg detektora zaniku zasilania"},
@@ -115,44 +119,28 @@ constexpr BitBezpiecznika kHfuseM8[] = {
     {"BOOTRST", 0, "start od bootloadera"},
 };
 constexpr BitBezpiecznika kHfuseJtag[] = {
-    {"OCDEN", 7, "debugowanie przez JTAG włączone"},
-    {"JTAGEN", 6, "interfejs JTAG włączony"},
-    {"SPIEN", 5, "programowanie szeregowe włączone"},
-    {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
-    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"},
-    {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
-    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},
-    {"BOOTRST", 0, "start od bootloadera"},
+    {"OCDEN", 7, "debugowanie przez JTAG włączone"},  {"JTAGEN", 6, "interfejs JTAG włączony"},
+    {"SPIEN", 5, "programowanie szeregowe włączone"}, {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
+    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"}, {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
+    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},     {"BOOTRST", 0, "start od bootloadera"},
 };
 constexpr BitBezpiecznika kHfuseM162[] = {
-    {"OCDEN", 7, "debugowanie przez JTAG włączone"},
-    {"JTAGEN", 6, "interfejs JTAG włączony"},
-    {"SPIEN", 5, "programowanie szeregowe włączone"},
-    {"WDTON", 4, "watchdog zawsze włączony"},
-    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"},
-    {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
-    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},
-    {"BOOTRST", 0, "start od bootloadera"},
+    {"OCDEN", 7, "debugowanie przez JTAG włączone"},  {"JTAGEN", 6, "interfejs JTAG włączony"},
+    {"SPIEN", 5, "programowanie szeregowe włączone"}, {"WDTON", 4, "watchdog zawsze włączony"},
+    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"}, {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
+    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},     {"BOOTRST", 0, "start od bootloadera"},
 };
 constexpr BitBezpiecznika kHfuseM8515[] = {
-    {"S8515C", 7, "tryb zgodności z AT90S8515"},
-    {"WDTON", 6, "watchdog zawsze włączony"},
-    {"SPIEN", 5, "programowanie szeregowe włączone"},
-    {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
-    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"},
-    {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
-    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},
-    {"BOOTRST", 0, "start od bootloadera"},
+    {"S8515C", 7, "tryb zgodności z AT90S8515"},      {"WDTON", 6, "watchdog zawsze włączony"},
+    {"SPIEN", 5, "programowanie szeregowe włączone"}, {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
+    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"}, {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
+    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},     {"BOOTRST", 0, "start od bootloadera"},
 };
 constexpr BitBezpiecznika kHfuseM8535[] = {
-    {"S8535C", 7, "tryb zgodności z AT90S8535"},
-    {"WDTON", 6, "watchdog zawsze włączony"},
-    {"SPIEN", 5, "programowanie szeregowe włączone"},
-    {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
-    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"},
-    {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
-    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},
-    {"BOOTRST", 0, "start od bootloadera"},
+    {"S8535C", 7, "tryb zgodności z AT90S8535"},      {"WDTON", 6, "watchdog zawsze włączony"},
+    {"SPIEN", 5, "programowanie szeregowe włączone"}, {"CKOPT", 4, "pełne wzmocnienie oscylatora"},
+    {"EESAVE", 3, "EEPROM zachowany przy kasowaniu"}, {"BOOTSZ1", 2, "rozmiar sekcji bootloadera"},
+    {"BOOTSZ0", 1, "rozmiar sekcji bootloadera"},     {"BOOTRST", 0, "start od bootloadera"},
 };
 constexpr BitBezpiecznika kEfuseSelfprgen[] = {
     {"SELFPRGEN", 0, "samoprogramowanie włączone"},

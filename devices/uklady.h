@@ -80,8 +80,8 @@ struct CzasyUkladu {
 // part's own oscillators: any other value needs an external clock or crystal, without
 // which the part stops (and with it serial programming).
 struct ZegarUkladu {
-  std::uint8_t maska = 0;         // CKSEL bits in the low fuse byte (from bit 0); 0 = none
-  std::uint16_t wewnetrzne = 0;   // bit v set: CKSEL value v is an internal oscillator
+  std::uint8_t maska = 0;        // CKSEL bits in the low fuse byte (from bit 0); 0 = none
+  std::uint16_t wewnetrzne = 0;  // bit v set: CKSEL value v is an internal oscillator
 };
 
 struct Uklad {
