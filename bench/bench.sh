@@ -3,8 +3,8 @@
 # ostrel-sim at 19200 baud, without and with a USB adapter's 2 ms answer latency, and
 # the desktop program's window against ostrel-cli on the same conversation.
 #   bash bench/bench.sh [build folder, default build/bench] [bench_predkosc options]
-# Takes about 35 minutes: the full AT89C55 alone is minutes of wire time, the AVR910
-# comparison (bench_avr910) about 15.
+# Takes about 40 minutes: the full AT89C55 alone is minutes of wire time, the AVR910
+# comparison (bench_avr910) about 15, the page-mode parts (bench_stronicowy) about 5.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 budowa="${1:-build/bench}"
@@ -12,7 +12,8 @@ shift || true
 
 cmake -G Ninja -S . -B "$budowa" -DCMAKE_BUILD_TYPE=Release -DOSTREL_GUI=ON \
   -DOSTREL_TESTS=OFF -DOSTREL_SANITIZE=OFF >/dev/null
-ninja -C "$budowa" -j2 ostrel-cli ostrel-sim bench_predkosc bench_readbyte bench_okno bench_avr910
+ninja -C "$budowa" -j2 ostrel-cli ostrel-sim bench_predkosc bench_readbyte bench_okno bench_avr910 \
+  bench_stronicowy
 
 echo "== $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 command -v avrdude >/dev/null && avrdude -? 2>&1 | grep -i version | head -1 || echo "avrdude not installed: its rows are left out"
@@ -22,5 +23,7 @@ echo "== memory operations"
 "$budowa/bench_predkosc" "$@"
 echo "== AVR910 programmers: blocks, bytes and avrdude against the firmware's busy times"
 "$budowa/bench_avr910"
+echo "== page-mode parts through AVR910 programmers: the firmware's floor, ostrel-cli and avrdude"
+"$budowa/bench_stronicowy"
 echo "== desktop program: 2 KB flash program + verify through the main window (offscreen)"
 "$budowa/bench_okno" --bytes 2048 --repeat 3

@@ -44,26 +44,6 @@ namespace fs = std::filesystem;
 constexpr double kBitowNaZnak = 10;     // start, 8 data, stop
 constexpr double kZapisBajtuS = 0.004;  // the simulated AT90S write time per byte
 
-// The time the last session held the line: from the first to the last character logged
-// after the host last opened the port (the search's probes open and close it first).
-double czas_linii(const std::string& plik, double baud) {
-  std::vector<double> czasy;
-  std::ifstream we(plik);
-  std::string linia;
-  while (std::getline(we, linia)) {
-    if (linia.rfind("# ", 0) == 0) {
-      if (linia.find("host opened the port") != std::string::npos) czasy.clear();
-      continue;
-    }
-    std::istringstream s(linia);
-    double ms = 0;
-    char kierunek = 0;
-    if (s >> ms >> kierunek) czasy.push_back(ms);
-  }
-  if (czasy.empty()) return 0;
-  return (czasy.back() - czasy.front()) / 1000.0 + kBitowNaZnak / baud;
-}
-
 struct Uklad {
   const char* nazwa;    // --device of ostrel-cli and ostrel-sim
   const char* avrdude;  // avrdude's -p

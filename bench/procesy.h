@@ -70,6 +70,27 @@ inline void zatrzymaj(pid_t pid) {
   ::waitpid(pid, nullptr, 0);
 }
 
+// The time the last session held the line: from the first to the last character logged
+// after the host last opened the port (a search's probes open and close it first), plus
+// the last character's own time at `baud`.
+inline double czas_linii(const std::string& plik, double baud) {
+  std::vector<double> czasy;
+  std::ifstream we(plik);
+  std::string linia;
+  while (std::getline(we, linia)) {
+    if (linia.rfind("# ", 0) == 0) {
+      if (linia.find("host opened the port") != std::string::npos) czasy.clear();
+      continue;
+    }
+    std::istringstream s(linia);
+    double ms = 0;
+    char kierunek = 0;
+    if (s >> ms >> kierunek) czasy.push_back(ms);
+  }
+  if (czasy.empty()) return 0;
+  return (czasy.back() - czasy.front()) / 1000.0 + 10.0 / baud;
+}
+
 struct Pomiar {
   int status = -1;
   double sciana_s = 0;  // wall time of the process

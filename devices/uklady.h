@@ -76,6 +76,14 @@ struct CzasyUkladu {
   std::uint16_t kasowanie_ms;    // chip erase
 };
 
+// Where the low fuse byte selects the clock source, and which of its values are the
+// part's own oscillators: any other value needs an external clock or crystal, without
+// which the part stops (and with it serial programming).
+struct ZegarUkladu {
+  std::uint8_t maska = 0;        // CKSEL bits in the low fuse byte (from bit 0); 0 = none
+  std::uint16_t wewnetrzne = 0;  // bit v set: CKSEL value v is an internal oscillator
+};
+
 struct Uklad {
   const char* nazwa;                 // item text of the device box, byte for byte (UTF-8)
   std::uint32_t rozmiar_flash;       // flash size in transfer units (bytes, or words when paired)
@@ -101,6 +109,7 @@ struct Uklad {
   std::span<const BajtBezpiecznikow> bezpieczniki;  // bytes reached through '.'; may be empty
   // An AVR core: a search by signature tries these first, the most common in a socket.
   bool avr = false;
+  ZegarUkladu zegar{};
 
   // Bytes a full flash read yields.
   constexpr std::uint32_t bajty_flash() const {

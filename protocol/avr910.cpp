@@ -5,13 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "protocol/plan_stron.h"
 #include "protocol/sterownik.h"
 
 namespace ostrel {
 
 namespace {
 
-constexpr std::uint8_t kB = 'B', kg = 'g', kt = 't', kb = 'b';
+constexpr std::uint8_t kB = 'B', kg = 'g', kt = 't', kb = 'b', kc = 'c', kC = 'C', km = 'm';
 constexpr std::uint8_t kPamiecFlash = 'F', kPamiecEeprom = 'E';
 constexpr std::uint8_t kBloki = 'Y';  // 'b': block commands there, the size follows
 // A list longer than this is no device list: the rest is not waited for.
@@ -20,6 +21,8 @@ constexpr std::size_t kNajdluzszaLista = 255;
 // comes only when the whole block is written.
 constexpr std::size_t kNajwiekszyBlok = 1024;
 constexpr std::uint8_t kBrakujacyBajt = 0xFF;
+// The most 'g' asks for at once: its count is 16 bits, and flash moves in whole words.
+constexpr std::size_t kNajwiekszyOdczyt = 0xFFFE;
 
 // Flash moves in whole words: an odd image gets the erased cell's 0xFF as its last high
 // byte, as in the byte commands.
@@ -77,6 +80,7 @@ class SterownikAvr910 final : public Sterownik {
   }
 
   void zapisz(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep) override {
+    if (m == Pamiec::flash && u.rozmiar_strony > 0) return zapisz_strony(u, obraz, postep);
     const std::size_t n = blok(u, m);
     if (n == 0) return Sterownik::zapisz(u, m, obraz, postep);
     const bool flash = m == Pamiec::flash;
@@ -104,7 +108,7 @@ class SterownikAvr910 final : public Sterownik {
 
   bool weryfikuj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
                  Roznica& roznica) override {
-    const std::size_t n = blok(u, m);
+    const std::size_t n = blok_odczytu(u, m);
     if (n == 0) return Sterownik::weryfikuj(u, m, obraz, postep, roznica);
     const bool flash = m == Pamiec::flash;
     obraz.ustaw_pozycje(0);
@@ -140,7 +144,7 @@ class SterownikAvr910 final : public Sterownik {
   }
 
   void czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep) override {
-    const std::size_t n = blok(u, m);
+    const std::size_t n = blok_odczytu(u, m);
     if (n == 0) return Sterownik::czytaj(u, m, obraz, postep);
     const bool flash = m == Pamiec::flash;
     obraz.ustaw_pozycje(0);
@@ -155,6 +159,60 @@ class SterownikAvr910 final : public Sterownik {
   }
 
  private:
+  // Flash of a page-mode part: the firmware writes a page at the end of every block, so
+  // blocks keep within pages and end on words it can poll (see plan_zapisu_stron);
+  // without blocks the words are loaded with 'c'/'C' and each page written with 'm'.
+  void zapisz_strony(const Uklad& u, Strumien& obraz, const Postep& postep) {
+    const std::vector<std::uint8_t>& d = obraz.dane();
+    const std::size_t rozmiar = d.size();
+    const auto bajt = [&](std::size_t i) { return i < rozmiar ? d[i] : kBrakujacyBajt; };
+    const std::vector<KrokZapisu> plan =
+        plan_zapisu_stron(d.data(), rozmiar, u.rozmiar_strony, blok(u, Pamiec::flash));
+    std::optional<std::uint32_t> rejestr;  // the firmware's address register, when known
+    std::vector<std::uint8_t> dane;
+    for (const KrokZapisu& k : plan) {
+      if (rejestr != k.slowo) adres(k.slowo);
+      switch (k.rodzaj) {
+        case KrokZapisu::Rodzaj::blok: {
+          dane.clear();
+          for (std::size_t i = 2 * std::size_t{k.slowo}; i < 2 * std::size_t{k.slowo + k.slowa};
+               ++i)
+            dane.push_back(bajt(i));
+          naglowek(kB, dane.size(), true);
+          lacze_.wyslij_dane(dane.data(), dane.size());
+          // The answer comes once the words are in and the page is written.
+          lacze_.czekaj_dluzej(static_cast<std::uint32_t>(dane.size()) * u.czasy.zapis_bajtu_ms);
+          rejestr = k.slowo + k.slowa;
+          break;
+        }
+        case KrokZapisu::Rodzaj::slowa:
+          for (std::uint32_t w = k.slowo; w < k.slowo + k.slowa; ++w) {
+            lacze_.wyslij(kc);
+            lacze_.wyslij_i_czekaj(bajt(2 * std::size_t{w}));
+            lacze_.wyslij(kC);
+            lacze_.wyslij_i_czekaj(bajt(2 * std::size_t{w} + 1));
+          }
+          rejestr = k.slowo + k.slowa;
+          break;
+        case KrokZapisu::Rodzaj::strona:
+          lacze_.wyslij(km);
+          lacze_.czekaj_dluzej(u.czasy.kasowanie_ms);
+          rejestr = k.slowo;
+          break;
+      }
+      postep(std::min(rozmiar, 2 * std::size_t{k.slowo + k.slowa}), rozmiar);
+    }
+    obraz.ustaw_pozycje(rozmiar);
+  }
+
+  // Reads: a page-mode part's flash comes back in one 'g' for the whole run (the
+  // firmware streams it as it clocks it out); anything else by the block buffer.
+  std::size_t blok_odczytu(const Uklad& u, Pamiec m) const {
+    const std::size_t n = blok(u, m);
+    if (n == 0 || m != Pamiec::flash || u.rozmiar_strony == 0) return n;
+    return kNajwiekszyOdczyt;
+  }
+
   // The first of the part's codes the programmer lists.
   std::optional<std::uint8_t> wybrany_kod(const Uklad& u) const {
     if (!lista_kodow_) return std::nullopt;

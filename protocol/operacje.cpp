@@ -129,6 +129,83 @@ WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
   });
 }
 
+namespace {
+
+// The bits of a fuse or lock byte the part has: only they are compared after a write
+// (the others read 1 whatever was written).
+std::uint8_t nazwane_bity(const BajtBezpiecznikow& b) {
+  std::uint8_t maska = 0;
+  for (const BitBezpiecznika& bit : b.bity) maska |= static_cast<std::uint8_t>(1u << bit.bit);
+  return maska;
+}
+
+WynikOperacji zla_odpowiedz() {
+  WynikOperacji w;
+  w.koniec = Koniec::zla_odpowiedz;
+  return w;
+}
+
+}  // namespace
+
+WynikOperacji czytaj_bezpieczniki(Sterownik& s, const Uklad& u,
+                                  std::vector<std::uint8_t>& wartosci) {
+  wartosci.clear();
+  if (u.bezpieczniki.empty()) return odmowa(Odmowa::brak_pamieci);
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.lacze().oproznij_wejscie();
+    s.wybierz(u);
+    s.wejdz();
+    for (const BajtBezpiecznikow& b : u.bezpieczniki) {
+      const std::optional<std::uint8_t> v = s.uniwersalne(b.odczyt);
+      if (!v) {
+        s.zamknij();
+        return zla_odpowiedz();
+      }
+      wartosci.push_back(*v);
+    }
+    s.zamknij();
+    return {};
+  });
+}
+
+WynikOperacji zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
+                                  const std::vector<ZapisBezpiecznika>& zapisy) {
+  for (const ZapisBezpiecznika& z : zapisy) {
+    if (z.bajt >= u.bezpieczniki.size()) return odmowa(Odmowa::brak_pamieci);
+  }
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.lacze().oproznij_wejscie();
+    s.wybierz(u);
+    s.wejdz();
+    WynikOperacji w;
+    for (const ZapisBezpiecznika& z : zapisy) {
+      const BajtBezpiecznikow& b = u.bezpieczniki[z.bajt];
+      if (!s.uniwersalne({b.zapis[0], b.zapis[1], b.zapis[2], z.wartosc})) {
+        s.zamknij();
+        return zla_odpowiedz();
+      }
+    }
+    for (const ZapisBezpiecznika& z : zapisy) {
+      const BajtBezpiecznikow& b = u.bezpieczniki[z.bajt];
+      const std::optional<std::uint8_t> v = s.uniwersalne(b.odczyt);
+      if (!v) {
+        s.zamknij();
+        return zla_odpowiedz();
+      }
+      const std::uint8_t maska = nazwane_bity(b);
+      if (w.ok() && (*v & maska) != (z.wartosc & maska)) {
+        w.koniec = Koniec::niezgodnosc;
+        w.roznica = {static_cast<std::uint32_t>(z.bajt), z.wartosc, *v,
+                     static_cast<std::uint32_t>(z.bajt + 1)};
+      }
+    }
+    s.zamknij();
+    return w;
+  });
+}
+
 WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
   odczyt = {};
   return przebieg([&]() -> WynikOperacji {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "devices/uklady.h"
 #include "hex/strumien.h"
@@ -65,6 +66,20 @@ WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
                           std::optional<std::uint8_t> fuse);
 // The chip's signature: 'T', 'P', 's', 'L', the input drained around it.
 WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt);
+
+// One fuse or lock byte to write: its place in the row's `bezpieczniki` and the value.
+struct ZapisBezpiecznika {
+  std::size_t bajt = 0;
+  std::uint8_t wartosc = 0xFF;
+};
+// The part's fuse and lock bytes (its row's `bezpieczniki`, in order) through '.'.
+WynikOperacji czytaj_bezpieczniki(Sterownik& s, const Uklad& u,
+                                  std::vector<std::uint8_t>& wartosci);
+// Writes the bytes through '.', then reads each back: one whose named bits read otherwise
+// ends as niezgodnosc (roznica: adres = its place in the row, w_pliku = the value asked,
+// w_ukladzie = the value read).
+WynikOperacji zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
+                                  const std::vector<ZapisBezpiecznika>& zapisy);
 
 // What the identification read.
 struct Identyfikacja {

@@ -63,6 +63,13 @@ inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
 // The programmer's mode in which the dialog's write also sends the fuse byte.
 inline constexpr const char* kTrybPAR16 = "Tryb PAR16";
 
+// The versions 'V' and 'v' gave, as the dialog shows them ("Soft. 1.2 Hard. 1.0"); the
+// bytes are characters of code page 1250.
+std::string tekst_wersji(const std::array<std::uint8_t, 4>& wersje);
+// The programmer's mode by its answer to 'p' for the part: "Tryb ISP", "Tryb PAR16" or
+// "Tryb PAR8" (a 12 V part in ISP), or null for another answer.
+const char* tekst_trybu(std::uint8_t odpowiedz_p, const Uklad& u);
+
 // Configures a component as the main window's instance: COM3, 19200 baud, 50 ms input
 // time-out, every other property at its default.
 void ustaw_CommPortDriver1(TCommPortDriver& port);
@@ -209,6 +216,8 @@ class Programator : public Lacze {
   std::uint8_t bity_lock = 0;
   std::uint8_t bity_fuse = 0;
   std::array<std::uint8_t, 3> sygnatura{};
+  // What the last identification read (versions, the programmer's mode, the 'F' answer).
+  Identyfikacja identyfikacja;
   bool tryb_zastosowany = false;  // a lock mode has been applied by modeChange
   // bity_lock has been given a value by anything (a mode, a read, a check box): a write
   // never sends the start value unasked.

@@ -69,6 +69,18 @@ OdczytSygnatury Sterownik::sygnatura(bool do_konca, std::uint8_t poprzedni) {
   return o;
 }
 
+std::optional<std::uint8_t> Sterownik::uniwersalne(const std::array<std::uint8_t, 4>& instrukcja) {
+  // The firmware waits about 50 ms after the instruction (long enough for a fuse write)
+  // before its CR.
+  constexpr std::uint32_t kPoInstrukcjiMs = 100;
+  constexpr std::uint8_t kCR = 13;
+  lacze_.wyslij('.');
+  lacze_.wyslij_dane(instrukcja.data(), instrukcja.size());
+  const std::uint8_t b = lacze_.czekaj_na_bajt();
+  if (lacze_.czekaj_dluzej(kPoInstrukcjiMs) != kCR) return std::nullopt;
+  return b;
+}
+
 std::optional<std::uint8_t> Sterownik::bity(std::uint8_t domyslny) {
   if (!czyta_bity()) return std::nullopt;
   lacze_.wyslij(kF);

@@ -111,6 +111,9 @@ class Sterownik {
   // 's'. do_konca: each of the three bytes is waited for, a missing one taking the
   // byte before it (`poprzedni` for the first); else a missing byte ends the answer.
   OdczytSygnatury sygnatura(bool do_konca = false, std::uint8_t poprzedni = 0);
+  // '.': a four-byte serial programming instruction passed to the chip; the byte it
+  // shifted out with the fourth, or none when the acknowledgement after it is not CR.
+  std::optional<std::uint8_t> uniwersalne(const std::array<std::uint8_t, 4>& instrukcja);
   std::optional<std::uint8_t> bity(std::uint8_t domyslny);  // 'F', one attempt; none
                                                             // when not czyta_bity()
   void zapisz_lock(std::uint8_t b);                         // 'l'

@@ -75,6 +75,17 @@ std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura) {
   return s;
 }
 
+std::string tekst_wersji(const std::array<std::uint8_t, 4>& c) {
+  return "Soft. " + znak_cp1250(c[0]) + "." + znak_cp1250(c[1]) + " Hard. " + znak_cp1250(c[2]) +
+         "." + znak_cp1250(c[3]);
+}
+
+const char* tekst_trybu(std::uint8_t odpowiedz_p, const Uklad& u) {
+  if (odpowiedz_p == 'S') return u.rownolegly_12v ? "Tryb PAR8" : "Tryb ISP";
+  if (odpowiedz_p == 'P') return kTrybPAR16;
+  return nullptr;
+}
+
 // ---- Device selection
 
 void Programator::wybierz_wiersz(const Uklad& u) {
@@ -297,21 +308,11 @@ Wynik Programator::zaawansowane() {
     if (!w.ok()) return zglos(w, u);
     pokaz_sygnature(id.sygnatura);
     przyjmij_F(id.bity, false);
-    const auto& c = *id.wersje;
-    dialog.softhard = "Soft. " + znak_cp1250(c[0]) + "." + znak_cp1250(c[1]) + " Hard. " +
-                      znak_cp1250(c[2]) + "." + znak_cp1250(c[3]);
-    const std::uint8_t m = *id.tryb;
-    if (m == 'S') {
-      dialog.target = "Tryb ISP";
-      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
-    }
-    if (m == 'P') {
-      dialog.target = kTrybPAR16;
-      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = true;
-    }
-    if (m == 'S' && u.rownolegly_12v) {
-      dialog.target = "Tryb PAR8";
-      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
+    identyfikacja = id;
+    dialog.softhard = tekst_wersji(*id.wersje);
+    if (const char* t = tekst_trybu(*id.tryb, u); t != nullptr) {
+      dialog.target = t;
+      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = *id.tryb == 'P';
     }
     widok.dialog_zmieniony();
   }

@@ -5,17 +5,13 @@
 #include <iterator>
 #include <string_view>
 
+#include "sim/uklady_stronicowe.h"
+
 namespace ostrel::sim {
 
 namespace {
 
 constexpr std::uint8_t kCR = 13;
-
-// The device codes an AVR910 3.x firmware lists for 't': AT90S1200, 2313, 4414, 4433,
-// 2333, 8515, 2323, 2343, 4434, 8535, ATtiny12/15, ATmega103/161/163, AT89S8252 and
-// AT89S53. The AT89C parts (code 12) are never among them.
-constexpr std::uint8_t kKodyAvr910[] = {0x13, 0x20, 0x28, 0x30, 0x34, 0x38, 0x48, 0x4C,
-                                        0x56, 0x5C, 0x68, 0x6C, 0x41, 0x43, 0x86, 0x87};
 
 enum class Rodzina { at89c, at89s8252, avr };
 
@@ -256,7 +252,8 @@ bool Automat::wykonaj_avr910(Odpowiedz& odp) {
       odp.zajetosc_ms = kZajetoscP;
       break;
     case 't':
-      out.assign(std::begin(kKodyAvr910), std::end(kKodyAvr910));
+      // One firmware, one list, whatever part is in the socket.
+      for (const KodFirmware& k : kKodyFirmware) out.push_back(k.kod);
       out.push_back(0);
       return true;
     case 'b':
@@ -425,7 +422,8 @@ void Automat::wykonaj(Odpowiedz& odp) {
     case 't': {
       // Every device code of the table once, then the terminating 0.
       for (const Uklad& u : kUklady) {
-        if (std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
+        // A row this programmer does not serve has no code (0, the list's end).
+        if (u.kod_ukladu != 0 && std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
           out.push_back(u.kod_ukladu);
         }
       }

@@ -41,27 +41,44 @@ struct Odpowiedz {
   bool zapis_pamieci = false;       // a flash or EEPROM write (the chip's programming time)
   bool identyfikacja = false;       // the answer to 'S'
   double zajetosc_ms = 0;           // the firmware is busy this long before answering
+  // When each answer byte is ready, ms after the command (busy times, scaled as they
+  // are); empty: all of them after zajetosc_ms. The firmware is busy for zajetosc_ms.
+  std::vector<double> gotowosc_ms;
+  std::vector<std::string> zdarzenia;  // notes for the log
 };
 
-class Automat {
+// The programmer the event loop drives: a firmware with a chip in its socket.
+class Model {
+ public:
+  virtual ~Model() = default;
+  // Takes one byte from the host. True when it completed a command; `odp` then holds
+  // its answer.
+  virtual bool przyjmij(std::uint8_t bajt, Odpowiedz& odp) = 0;
+  // The host went away: a half-received command is forgotten.
+  virtual void przerwij() = 0;
+  virtual std::vector<std::uint8_t>& flash() = 0;
+  virtual std::vector<std::uint8_t>& eeprom() = 0;
+};
+
+class Automat : public Model {
  public:
   Automat(const Uklad& uklad, Ustawienia ustawienia);
 
   // Takes one byte from the host. True when it completed a command; `odp` then holds
   // its answer (every command has one, unknown commands get '?').
-  bool przyjmij(std::uint8_t bajt, Odpowiedz& odp);
+  bool przyjmij(std::uint8_t bajt, Odpowiedz& odp) override;
   // The host went away: a half-received command is forgotten.
-  void przerwij() {
+  void przerwij() override {
     oczekiwane_argumenty_ = 0;
     blok_w_drodze_ = false;
     blok_.clear();
   }
 
-  std::vector<std::uint8_t>& flash() { return flash_; }
+  std::vector<std::uint8_t>& flash() override { return flash_; }
   // avr910: the device code in force and the address register.
   std::uint8_t kod() const { return kod_; }
   std::uint16_t adres() const { return static_cast<std::uint16_t>(adres_); }
-  std::vector<std::uint8_t>& eeprom() { return eeprom_; }
+  std::vector<std::uint8_t>& eeprom() override { return eeprom_; }
   const std::vector<std::uint8_t>& flash() const { return flash_; }
   const std::vector<std::uint8_t>& eeprom() const { return eeprom_; }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "sim/automat.h"
+#include "sim/avr910_stronicowy.h"
 #include "sim/dziennik.h"
 #include "sim/opcje.h"
 #include "sim/petla.h"
@@ -96,12 +98,25 @@ int main(int argc, char** argv) {
     std::printf("ostrel-sim %s\n", OSTREL_WERSJA);
     return 0;
   }
-  const int indeks = znajdz_uklad(opcje.uklad);
-  if (indeks < 0) return blad("unknown device " + opcje.uklad + "; known: " + nazwy_ukladow());
-  const Uklad& uklad = kUklady[static_cast<std::size_t>(indeks)];
   Ustawienia programator = opcje.programator;
   programator.adres_startowy = adres_po_wlaczeniu(opcje);
-  Automat automat(uklad, programator);
+  // The page-mode parts are modelled with the AVR910 firmware only.
+  std::unique_ptr<Model> model;
+  if (const UkladStronicowy* u = znajdz_uklad_stronicowy(opcje.uklad)) {
+    if (programator.oprogramowanie != Oprogramowanie::avr910) {
+      return blad("device " + opcje.uklad + " needs --firmware avr910");
+    }
+    model = std::make_unique<Avr910Stronicowy>(*u, programator, opcje.kody_firmware,
+                                               opcje.nieudane_synchronizacje);
+  } else {
+    const int indeks = znajdz_uklad(opcje.uklad);
+    if (indeks < 0) {
+      return blad("unknown device " + opcje.uklad + "; known: " + nazwy_ukladow() +
+                  "; with --firmware avr910 also " + nazwy_ukladow_stronicowych());
+    }
+    model = std::make_unique<Automat>(kUklady[static_cast<std::size_t>(indeks)], programator);
+  }
+  Model& automat = *model;
   if (!opcje.plik_flash.empty() &&
       !wczytaj_hex(opcje.plik_flash, automat.flash(), "flash", tekst_bledu)) {
     return blad(tekst_bledu);

@@ -48,7 +48,9 @@ const char* tekst_pomocy() {
   return "Usage: ostrel-sim [options]\n"
          "Simulates the serial programmer on a pseudo-terminal. The first line on\n"
          "stdout is \"PTY <slave path>\"; SIGINT, SIGTERM or SIGHUP end it cleanly.\n"
-         "  --device NAME        chip in the socket (default AT89C2051)\n"
+         "  --device NAME        chip in the socket (default AT89C2051); with --firmware\n"
+         "                       avr910 also ATtiny13, ATtiny2313, ATtiny25/45/85, ATmega8,\n"
+         "                       16, 32, 48, 88, 168, 328P, 8515, 8535, 162\n"
          "  --flash FILE.hex     load flash from Intel HEX (default erased, 0xFF)\n"
          "  --eeprom FILE.hex    load EEPROM from Intel HEX\n"
          "  --dump-flash FILE    write the flash as raw binary at exit\n"
@@ -83,6 +85,10 @@ const char* tekst_pomocy() {
          "                       0 switches them off (default 1)\n"
          "  --block-size N       avr910: block buffer 'b' reports for 'B'/'g' (default\n"
          "                       64); 0: no block commands, 'b' answered '?'\n"
+         "  --device-codes LIST  avr910 with an ATtiny/ATmega: the codes 't' lists, comma\n"
+         "                       separated (0x23,0x76); default the firmware's own list\n"
+         "  --sync-failures N    avr910 with an ATtiny/ATmega: the chip ignores the first\n"
+         "                       N Programming Enables\n"
          "  --version            print the program's name and version\n";
 }
 
@@ -178,6 +184,19 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
     } else if (nazwa == "--block-size") {
       dobrze = liczba(w, n) && n <= 4096;
       o.programator.rozmiar_bloku = static_cast<std::uint16_t>(n);
+    } else if (nazwa == "--device-codes") {
+      o.kody_firmware.clear();
+      std::string_view reszta = w;
+      while (dobrze && !reszta.empty()) {
+        const std::size_t p = reszta.find(',');
+        dobrze = liczba_z_podstawa(reszta.substr(0, p), 0xFF, n) && n != 0;
+        o.kody_firmware.push_back(static_cast<std::uint8_t>(n));
+        reszta = p == std::string_view::npos ? std::string_view{} : reszta.substr(p + 1);
+      }
+      dobrze = dobrze && !o.kody_firmware.empty();
+    } else if (nazwa == "--sync-failures") {
+      dobrze = liczba(w, n) && n <= 1000;
+      o.nieudane_synchronizacje = static_cast<int>(n);
     } else if (nazwa == "--garbage-every") {
       dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
     } else {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/automat.h"
 
@@ -33,6 +34,10 @@ struct Opcje {
   std::optional<std::uint16_t> adres_startowy;
   double skala_zajetosci = 1.0;  // --busy-scale: the firmware's busy times times this
   // --block-size is in `programator` (avr910: the buffer 'b' reports, 0 none).
+  // avr910 with a page-mode part: the codes 't' lists (--device-codes; empty: the
+  // firmware's own) and Programming Enables the chip lets pass first (--sync-failures).
+  std::vector<std::uint8_t> kody_firmware;
+  int nieudane_synchronizacje = 0;
 };
 
 // Parses argv. Returns false and fills `blad` on a bad option; `pomoc` is set by --help,

@@ -21,7 +21,7 @@ std::int64_t na_ns(double ms) {
 
 }  // namespace
 
-Petla::Petla(const Opcje& opcje, Automat& automat, Terminal& terminal, Dziennik& dziennik,
+Petla::Petla(const Opcje& opcje, Model& automat, Terminal& terminal, Dziennik& dziennik,
              int przerwanie)
     : opcje_(opcje),
       automat_(automat),
@@ -183,10 +183,13 @@ void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
   const bool milczy =
       opcje_.milczy || (opcje_.milknie_po && polecenia_ > *opcje_.milknie_po) ||
       opcje_.bez_odpowiedzi.find(static_cast<char>(odp.polecenie)) != std::string::npos;
+  for (const std::string& z : odp.zdarzenia) dziennik_.zdarzenie(ms(czas), z.c_str());
+  const auto skalowane = [this](double m) { return na_ns(m * opcje_.skala_zajetosci); };
+  const bool po_bajcie = !odp.gotowosc_ms.empty();
   std::int64_t t = czas;
   if (odp.zajetosc_ms > 0) {
-    t += na_ns(odp.zajetosc_ms * opcje_.skala_zajetosci);
-    zajety_do_ = t;
+    zajety_do_ = czas + skalowane(odp.zajetosc_ms);
+    if (!po_bajcie) t = zajety_do_;
   }
   if (!milczy && !odp.bajty.empty()) {
     std::vector<std::uint8_t> bajty;
@@ -203,6 +206,11 @@ void Petla::polecenie(std::int64_t czas, const Odpowiedz& odp) {
     if (odp.zapis_pamieci) t += na_ns(opcje_.zapis_ms);
     for (std::size_t i = 0; i < bajty.size(); ++i) {
       if (i == przerwa) t += na_ns(opcje_.przerwa_identyfikacji_ms);
+      // A byte the firmware produces while it works (a block read) leaves when it is ready.
+      if (po_bajcie && i >= poczatek && i - poczatek < odp.gotowosc_ms.size()) {
+        t = std::max(t,
+                     czas + skalowane(odp.gotowosc_ms[i - poczatek]) + na_ns(opcje_.opoznienie_ms));
+      }
       if (znak_ns_ > 0) {
         // The answer cannot start before the command's last character has arrived
         // (t >= czas) nor overtake the answer still on the line.

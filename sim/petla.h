@@ -17,8 +17,7 @@ namespace ostrel::sim {
 class Petla {
  public:
   // `przerwanie` is the read end of the pipe the signal handler writes to.
-  Petla(const Opcje& opcje, Automat& automat, Terminal& terminal, Dziennik& dziennik,
-        int przerwanie);
+  Petla(const Opcje& opcje, Model& automat, Terminal& terminal, Dziennik& dziennik, int przerwanie);
   // Runs until the pipe becomes readable.
   void uruchom();
 
@@ -43,7 +42,7 @@ class Petla {
   void rozlacz(std::int64_t teraz);
 
   const Opcje& opcje_;
-  Automat& automat_;
+  Model& automat_;
   Terminal& terminal_;
   Dziennik& dziennik_;
   int przerwanie_;

@@ -174,5 +174,25 @@ TEST_P(Sterowniki, AddressPastSixteenBitsRefusedWithNothingSent) {
 
 INSTANTIATE_TEST_SUITE_P(Oba, Sterowniki, kRodzaje, nazwa);
 
+// The parts' real memories reach the wire: a read of the whole memory ends at the
+// datasheet's last address, where the simulator holds a marker.
+TEST(RozmiaryNaLinii, WholeMemoryReadEndsAtThePartsLastAddress) {
+  KatalogTymczasowy wstep;
+  Bajty flash(8192, 0xFF), eeprom(2048, 0xFF);
+  flash.back() = 0x5A;
+  eeprom.back() = 0xA5;
+  zapisz_plik(wstep / "f.hex", hex_z(flash));
+  zapisz_plik(wstep / "e.hex", hex_z(eeprom));
+  Stanowisko st({"--device", "AT89S8252", "--flash", wstep / "f.hex", "--eeprom", wstep / "e.hex"});
+  ASSERT_TRUE(st.uruchom(znajdz_uklad("AT89S8252"))) << st.sim.blad();
+  const Uklad u = st.p.uklad();
+  const Postep nic = [](std::size_t, std::size_t) {};
+  Strumien f, e;
+  ASSERT_TRUE(czytaj(st.p.sterownik(), u, Pamiec::flash, f, nic).ok());
+  ASSERT_TRUE(czytaj(st.p.sterownik(), u, Pamiec::eeprom, e, nic).ok());
+  EXPECT_EQ(f.dane(), flash);
+  EXPECT_EQ(e.dane(), eeprom);
+}
+
 }  // namespace
 }  // namespace ostrel::test
