@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes a picture of each of the four windows for the documentation:
+# Takes a picture of each of the four windows, and of the advanced dialog with the fuse
+# editor, for the documentation:
 #   bash scripts/screenshots.sh [build folder, default build/release] [output, default docs/screenshots]
 # The real program runs under Xvfb with ostrel-sim (the simulated programmer) linked as
 # COM1 in a configuration folder of its own, and with settings naming the sample file.
@@ -52,9 +53,25 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" \
   "$budowa/ostrel" --screenshot "$tmp/zrzuty"
 cd "$zrodla"
 
+# The advanced dialog once more, with the fuse editor: an ATmega8 behind an AVR910
+# programmer, remembered from an earlier run, its fuse bytes read from the chip.
+kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; sim_pid=""
+for _ in $(seq 100); do [ -L "$XDG_CONFIG_HOME/ostrel/com1" ] || break; sleep 0.1; done
+"$budowa/ostrel-sim" --com 1 --firmware avr910 --device ATmega8 > "$tmp/sim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -L "$XDG_CONFIG_HOME/ostrel/com1" ] && break; sleep 0.1; done
+[ -L "$XDG_CONFIG_HOME/ostrel/com1" ] || { echo "symulator nie wystartował:" >&2; cat "$tmp/sim.out" >&2; exit 1; }
+printf 'typ=avr910\npredkosc=19200\nuklad=ATmega8\n' > "$XDG_CONFIG_HOME/ostrel/Programator.cf"
+mkdir -p "$tmp/zrzuty2"
+cd "$tmp/praca"
+timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$budowa/ostrel" --screenshot "$tmp/zrzuty2"
+cd "$zrodla"
+if [ -s "$tmp/zrzuty2/zaawansowane.png" ]; then cp "$tmp/zrzuty2/zaawansowane.png" "$tmp/zrzuty/bezpieczniki.png"; fi
+
 mkdir -p "$wyjscie"
 status=0
-for nazwa in glowne status zaawansowane o_programie; do
+for nazwa in glowne status zaawansowane o_programie bezpieczniki; do
   plik="$tmp/zrzuty/$nazwa.png"
   if [ -s "$plik" ] && identify "$plik" > /dev/null 2>&1; then
     cp "$plik" "$wyjscie/$nazwa.png"

@@ -209,8 +209,12 @@ void TForm2::Button2Click() {
 }
 
 namespace {
+QString hex_bajtu(std::uint8_t b) {
+  return QStringLiteral("0x") + QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 // The sequence's end on the worker: what went wrong goes to the status window; the
-// bytes read (none after a failure) go to the editor on the window thread.
+// bytes read go to the editor on the window thread.
 void zglos_bezpieczniki(Programator& p, const Uklad& u, const OdczytBezpiecznikow& o,
                         EdytorBezpiecznikow& edytor) {
   if (o.inny_uklad) {
@@ -218,7 +222,7 @@ void zglos_bezpieczniki(Programator& p, const Uklad& u, const OdczytBezpieczniko
                 tekst_sygnatury({o.sygnatura[2], o.sygnatura[1], o.sygnatura[0]}));
     return;
   }
-  if (!o.wynik.ok()) {
+  if (!o.wynik.ok() && o.wynik.koniec != Koniec::niezgodnosc) {
     p.zglos(o.wynik, u);
     return;
   }
@@ -226,13 +230,19 @@ void zglos_bezpieczniki(Programator& p, const Uklad& u, const OdczytBezpieczniko
   p.widok.dialog_zmieniony();
   QMetaObject::invokeMethod(
       &edytor, [&edytor, b = o.bajty] { edytor.przyjmij_odczyt(b); }, Qt::QueuedConnection);
+  if (o.wynik.koniec == Koniec::niezgodnosc && o.wynik.roznica.adres < u.bezpieczniki.size()) {
+    const Roznica& r = o.wynik.roznica;
+    p.komunikat(std::string(kBladWeryfikacji) + ": " + u.bezpieczniki[r.adres].nazwa +
+                " (wpisano " + hex_bajtu(r.w_pliku).toStdString() + ", odczytano " +
+                hex_bajtu(r.w_ukladzie).toStdString() + ")");
+  }
 }
 }  // namespace
 
 void TForm2::czytaj_bezpieczniki() {
   if (zajety()) return;
   sekwencja([this, u = programator_.uklad()] {
-    zglos_bezpieczniki(programator_, u, ostrel::czytaj_bezpieczniki(programator_.sterownik(), u),
+    zglos_bezpieczniki(programator_, u, czytaj_bajty_bezpiecznikow(programator_.sterownik(), u),
                        edytor);
   });
 }
@@ -245,37 +255,31 @@ void TForm2::zapisz_bezpieczniki() {
     programator_.komunikat("Bezpieczniki bez zmian: nic do wpisania");
     return;
   }
+  // Asked before anything is sent: a "Nie" leaves the chip untouched.
   const OcenaBezpiecznikow ocena = ocen_bezpieczniki(u, edytor.w_ukladzie(), zapis);
   if (!ocena.odmowy.empty()) {
     QString t = QStringLiteral("Ta wartość wyłącza programowanie układu tym programatorem:\n");
-    for (const std::string& o : ocena.odmowy)
+    for (const std::string& o : ocena.odmowy) {
       t += QStringLiteral("  ") + q(o) + QStringLiteral("\n");
+    }
     t +=
         QStringLiteral("\nPo zapisie układu nie da się już programować szeregowo. Wpisać mimo to?");
     if (!zapytaj(t)) return;
   }
   if (!ocena.zegar.empty()) {
     QString bity;
-    for (const std::string& b : ocena.zegar)
+    for (const std::string& b : ocena.zegar) {
       bity += (bity.isEmpty() ? QString() : QStringLiteral(", ")) + q(b);
-    if (!zapytaj(QStringLiteral("Zmiana źródła zegara (bity ") + bity +
-                 QStringLiteral(").\nJeśli nowe źródło to zewnętrzny zegar lub kwarc, bez niego "
-                                "układ przestanie odpowiadać programatorowi. Wpisać?"))) {
+    }
+    if (!zapytaj(QStringLiteral("Nowe bity źródła zegara (") + bity +
+                 QStringLiteral(") wybierają zewnętrzny zegar lub kwarc: bez niego układ "
+                                "przestanie pracować i odpowiadać programatorowi.\nWpisać?"))) {
       return;
     }
   }
   sekwencja([this, u, zapis] {
-    const OdczytBezpiecznikow o = ostrel::zapisz_bezpieczniki(programator_.sterownik(), u, zapis);
-    zglos_bezpieczniki(programator_, u, o, edytor);
-    if (!o.wynik.ok() || o.inny_uklad) return;
-    // Read back: a byte the chip did not take is no success.
-    std::string rozne;
-    for (std::size_t i = 0; i < zapis.size() && i < o.bajty.size(); ++i) {
-      if (zapis[i] && *zapis[i] != o.bajty[i]) {
-        rozne += (rozne.empty() ? "" : ", ") + std::string(u.bezpieczniki[i].nazwa);
-      }
-    }
-    if (!rozne.empty()) programator_.komunikat(std::string(kBladWeryfikacji) + ": " + rozne);
+    zglos_bezpieczniki(programator_, u,
+                       zapisz_bajty_bezpiecznikow(programator_.sterownik(), u, zapis), edytor);
   });
 }
 

@@ -20,8 +20,8 @@ namespace ostrel {
 struct OcenaBezpiecznikow {
   // Why the values would end serial programming ("SPIEN niezaprogramowany", ...).
   std::vector<std::string> odmowy;
-  // The clock-source bits that change (their names): the part may stop running without
-  // the external clock or crystal they choose.
+  // The clock-source bits that change (their names) when they choose an external clock
+  // or crystal: without one the part stops, and serial programming with it.
   std::vector<std::string> zegar;
 };
 
@@ -31,16 +31,19 @@ OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u, const std::vector<std::uint
                                      const std::vector<std::optional<std::uint8_t>>& nowe);
 
 struct OdczytBezpiecznikow {
+  // niezgodnosc: a byte written reads back otherwise (roznica.adres: its place in the
+  // row, w_pliku the value written, w_ukladzie the value read).
   WynikOperacji wynik;
   bool inny_uklad = false;                  // the chip's signature is not the part's: nothing sent
   std::array<std::uint8_t, 3> sygnatura{};  // as read, address order (0x1E first)
   std::vector<std::uint8_t> bajty;          // every byte of the row, as read at the end
 };
 
-// Reads every fuse and lock byte of the row.
-OdczytBezpiecznikow czytaj_bezpieczniki(Sterownik& s, const Uklad& u);
-// Writes the bytes given (one per byte of the row, none: left alone), then reads all back.
-OdczytBezpiecznikow zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
-                                        const std::vector<std::optional<std::uint8_t>>& zapis);
+// The chip's signature checked, then every fuse and lock byte of the row read.
+OdczytBezpiecznikow czytaj_bajty_bezpiecznikow(Sterownik& s, const Uklad& u);
+// The chip's signature checked, the bytes given written (one per byte of the row, none:
+// left alone), then every byte read.
+OdczytBezpiecznikow zapisz_bajty_bezpiecznikow(
+    Sterownik& s, const Uklad& u, const std::vector<std::optional<std::uint8_t>>& zapis);
 
 }  // namespace ostrel

@@ -47,6 +47,12 @@ void ZrzutyOkien::sprawdz() {
     krok_ = 1;
     return;
   }
+  // A part with a fuse editor is shown with its bytes read from the chip.
+  if (krok_ == 1 && f2_.edytor.isVisible()) {
+    f2_.Button1Click();
+    krok_ = 2;
+    return;
+  }
   czekanie_.stop();
   ok_ = zapisz(f2_, katalog_, "zaawansowane.png") && ok_;
   f1_.Button2Click();

@@ -30,7 +30,8 @@ class ZrzutyOkien {
   QString katalog_;
   QTimer czekanie_;
   int wynik_ = 1;
-  int krok_ = 0;  // 0: waiting for the start-up; 1: for the dialog's read
+  int krok_ = 0;  // 0: waiting for the start-up; 1: for the dialog's read; 2: for the
+                  // fuse editor's read
   bool ok_ = true;
 };
 

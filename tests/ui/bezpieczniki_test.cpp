@@ -10,26 +10,9 @@
 namespace ostrel::test {
 namespace {
 
-// A part's fuse bytes as this test needs them (an ATmega8's layout): the AT90S8515 row
-// with them, so the simulator serves it and its signature is the chip's.
-constexpr BitBezpiecznika kNiski[] = {
-    {"CKSEL0", 0, "Źródło zegara"},     {"CKSEL1", 1, "Źródło zegara"},
-    {"CKSEL2", 2, "Źródło zegara"},     {"CKSEL3", 3, "Źródło zegara"},
-    {"SUT0", 4, "Czas startu"},         {"SUT1", 5, "Czas startu"},
-    {"BODEN", 6, "Detektor zasilania"}, {"BODLEVEL", 7, "Próg detektora"}};
-constexpr BitBezpiecznika kWysoki[] = {{"BOOTRST", 0, ""}, {"BOOTSZ0", 1, ""}, {"BOOTSZ1", 2, ""},
-                                       {"EESAVE", 3, ""},  {"CKOPT", 4, ""},   {"SPIEN", 5, ""},
-                                       {"WDTON", 6, ""},   {"RSTDISBL", 7, ""}};
-constexpr BitBezpiecznika kZamek[] = {{"LB1", 0, ""}, {"LB2", 1, ""}};
-constexpr BajtBezpiecznikow kBajty[] = {
-    {"lfuse", 0xE1, {0x50, 0x00, 0x00, 0x00}, {0xAC, 0xA0, 0x00}, kNiski},
-    {"hfuse", 0xD9, {0x58, 0x08, 0x00, 0x00}, {0xAC, 0xA8, 0x00}, kWysoki},
-    {"lock", 0xFF, {0x58, 0x00, 0x00, 0x00}, {0xAC, 0xE0, 0x00}, kZamek}};
-
-Uklad wiersz_testowy() {
-  Uklad u = kUklady[static_cast<std::size_t>(znajdz_uklad("AT90S8515"))];
-  u.bezpieczniki = kBajty;
-  return u;
+// The ATmega8: lfuse 0xE1, hfuse 0xD9, lock; no efuse.
+const Uklad& atmega8() {
+  return kUklady[static_cast<std::size_t>(znajdz_uklad("ATmega8"))];
 }
 
 // Types `tekst` into the field as the keyboard would.
@@ -43,8 +26,8 @@ void wpisz(QLineEdit& pole, const QString& tekst) {
 }
 
 QCheckBox& pole(EdytorBezpiecznikow& e, std::size_t bajt, std::string_view nazwa) {
-  for (std::size_t k = 0; k < kBajty[bajt].bity.size(); ++k) {
-    if (nazwa == kBajty[bajt].bity[k].nazwa) return *e.grupy[bajt]->pola[k];
+  for (std::size_t k = 0; k < e.bajty()[bajt].bity.size(); ++k) {
+    if (nazwa == e.bajty()[bajt].bity[k].nazwa) return *e.grupy[bajt]->pola[k];
   }
   throw std::logic_error("no such bit");
 }
@@ -52,7 +35,7 @@ QCheckBox& pole(EdytorBezpiecznikow& e, std::size_t bajt, std::string_view nazwa
 TEST(EdytorBezpiecznikow, BoxesAndHexFollowEachOtherAndOnlyEditedBytesAreWritten) {
   QWidget okno;
   EdytorBezpiecznikow e(&okno);
-  e.ustaw_bajty(kBajty);
+  e.ustaw_bajty(atmega8().bezpieczniki);
   okno.show();
   ASSERT_EQ(e.grupy.size(), 3u);
   EXPECT_EQ(e.grupy[1]->hex.text(), QStringLiteral("D9"));
@@ -113,16 +96,16 @@ TEST(EdytorBezpiecznikowOkna, ARefusedValueSendsNothingUnlessForcedAndAWriteOnly
   Konfiguracja k{{1}};
   Konfiguracja::zapisz_plik(sciezka_ustawien_programatora(), std::string("typ=avr910\n"));
   const std::string log = k.plik("wire.log");
-  Symulator sim({"--com", "1", "--device", "AT90S8515", "--firmware", "avr910", "--log", log},
+  Symulator sim({"--com", "1", "--device", "ATmega8", "--firmware", "avr910", "--log", log},
                 kProgramSymulatora, k.sciezka());
   ASSERT_TRUE(sim.dziala()) << sim.blad();
-  const Uklad wiersz = wiersz_testowy();
   std::optional<Okna> okna(std::in_place);
   Okna& o = *okna;
   uruchom_start(o);
   o.Form3.Button1.click();
-  o.Form1.programator.wybierz_wiersz(wiersz);
-  o.Form2.pokaz_stan();
+  o.Form1.ComboBox1.setCurrentIndex(o.Form1.ComboBox1.findText(QStringLiteral("ATmega8")));
+  o.Form1.ComboBox1Change();
+  ASSERT_EQ(o.Form1.programator.okno.ComboBox1_text, "ATmega8");
   o.Form2.show();
   ASSERT_TRUE(o.Form2.edytor.isVisible());
   EXPECT_FALSE(o.Form2.GroupBox2.isVisible()) << "the twelve's fuse boxes give way";
@@ -140,20 +123,29 @@ TEST(EdytorBezpiecznikowOkna, ARefusedValueSendsNothingUnlessForcedAndAWriteOnly
     pytania.push_back(t);
     return zgoda;
   };
-  wpisz(o.Form2.edytor.grupy[1]->hex, QStringLiteral("FF"));  // SPIEN unprogrammed
+  ASSERT_EQ(o.Form2.edytor.wartosci()[0], 0xE1) << "the factory clock: internal RC";
   czekaj_ms(300);
   const std::size_t przed = bajty_dziennika(czytaj_dziennik(log), '<').size();
+  wpisz(o.Form2.edytor.grupy[0]->hex, QStringLiteral("E0"));  // an external clock
   o.Form2.Button2.click();
   czekaj_na_prace(o);
   ASSERT_EQ(pytania.size(), 1u);
-  EXPECT_TRUE(pytania[0].contains(QStringLiteral("SPIEN")));
+  EXPECT_TRUE(pytania[0].contains(QStringLiteral("CKSEL0"))) << pytania[0].toStdString();
+  EXPECT_FALSE(pytania[0].contains(QStringLiteral("CKSEL1"))) << "only the bits that change";
+  wpisz(o.Form2.edytor.grupy[0]->hex, QStringLiteral("E1"));  // back to what the chip has
+
+  wpisz(o.Form2.edytor.grupy[1]->hex, QStringLiteral("FF"));  // SPIEN unprogrammed
+  o.Form2.Button2.click();
+  czekaj_na_prace(o);
+  ASSERT_EQ(pytania.size(), 2u);
+  EXPECT_TRUE(pytania[1].contains(QStringLiteral("SPIEN")));
   czekaj_ms(300);
   EXPECT_EQ(bajty_dziennika(czytaj_dziennik(log), '<').size(), przed) << "refused: nothing sent";
 
   zgoda = true;
   o.Form2.Button2.click();
   czekaj_na_prace(o);
-  ASSERT_EQ(pytania.size(), 2u);
+  ASSERT_EQ(pytania.size(), 3u);
   okna.reset();
   sim.zatrzymaj();
   const auto polecenia = uniwersalne(bajty_dziennika(czytaj_dziennik(log), '<'), przed);
@@ -163,7 +155,6 @@ TEST(EdytorBezpiecznikowOkna, ARefusedValueSendsNothingUnlessForcedAndAWriteOnly
   }
   ASSERT_EQ(zapisy.size(), 1u) << "the edited byte only";
   EXPECT_EQ(zapisy[0], (std::array<std::uint8_t, 4>{0xAC, 0xA8, 0x00, 0xFF}));
-  EXPECT_EQ(polecenia.size(), 1u + std::size(kBajty)) << "then every byte read back";
 }
 
 // The first row beyond the twelve that an AVR910 programmer serves, or -1.
