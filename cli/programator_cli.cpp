@@ -554,7 +554,7 @@ Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
     const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, obecne.at(z.bajt));
     if (!o.zegar.empty()) {
       std::fprintf(stderr,
-                   "ostrel-cli: uwaga: %s=0x%02X zmienia źródło zegara (%s) 
+                   "ostrel-cli: uwaga: %s=0x%02X zmienia źródło zegara (%s) na zewnętrzny zegar "
                    "albo kwarc; bez niego układ, a z nim programowanie szeregowe, nie ruszy\n",
                    u.bezpieczniki[z.bajt].nazwa, z.wartosc, nazwy_bitow(o.zegar).c_str());
     }
