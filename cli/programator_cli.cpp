@@ -714,6 +714,15 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
+    // A chip that gives no signature gives no fuse bytes either: what '.' brought back
+    // would be the line's idle level, not the chip's bits.
+    if (polecenie.rodzaj == Rodzaj::odczyt_bezpiecznikow ||
+        polecenie.rodzaj == Rodzaj::zapis_bezpiecznikow) {
+      return blad("programator nie podał sygnatury układu (odczytano: " + tekst_odczytu(o) +
+                      "); układ " + wybrany + " nie odpowiada, bezpieczniki nie zostały " +
+                      (polecenie.rodzaj == Rodzaj::odczyt_bezpiecznikow ? "odczytane" : "zapisane"),
+                  kod_wyjscia(Wynik::brak_odpowiedzi));
+    }
     std::fprintf(stderr,
                  "ostrel-cli: programator nie podał sygnatury układu (odczytano: %s); nie można "
                  "sprawdzić, czy w podstawce jest %s\n",
