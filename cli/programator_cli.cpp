@@ -67,6 +67,7 @@ constexpr const char* kUzycie =
     "                   [--fuse1 on|off] [--fuse2 on|off] [--programmer ostrel|avr910]\n"
     "                   [--baud 19200|38400|57600|115200] POLECENIE [PLIK|TRYB]\n"
     "       ostrel-cli ports\n"
+    "       ostrel-cli parts\n"
     "polecenia:\n"
     "  detect                szuka programatora (bez --device)\n"
     "  read-flash PLIK       czyta pamięć flash do pliku HEX\n"
