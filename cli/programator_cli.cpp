@@ -19,6 +19,8 @@
 #include "cli/pliki.h"
 #include "cli/polecenia.h"
 #include "devices/uklady.h"
+#include "protocol/bezpieczniki.h"
+#include "protocol/operacje.h"
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "serial/lista_portow.h"
@@ -28,7 +30,15 @@ namespace ostrel::cli {
 
 namespace {
 
-enum class Rodzaj { wykryj, pamiec, informacje, blokada, kasowanie };
+enum class Rodzaj {
+  wykryj,
+  pamiec,
+  informacje,
+  blokada,
+  kasowanie,
+  odczyt_bezpiecznikow,
+  zapis_bezpiecznikow
+};
 
 struct Polecenie {
   const char* nazwa;  // the command word
@@ -38,11 +48,18 @@ struct Polecenie {
 };
 
 constexpr Polecenie kPolecenia[] = {
-    {"detect", Rodzaj::wykryj, -1, false},       {"read-flash", Rodzaj::pamiec, 0, true},
-    {"read-eeprom", Rodzaj::pamiec, 1, true},    {"verify-flash", Rodzaj::pamiec, 2, true},
-    {"verify-eeprom", Rodzaj::pamiec, 3, true},  {"program-flash", Rodzaj::pamiec, 4, true},
-    {"program-eeprom", Rodzaj::pamiec, 5, true}, {"info", Rodzaj::informacje, -1, false},
-    {"write-lock", Rodzaj::blokada, -1, true},   {"erase", Rodzaj::kasowanie, -1, false},
+    {"detect", Rodzaj::wykryj, -1, false},
+    {"read-flash", Rodzaj::pamiec, 0, true},
+    {"read-eeprom", Rodzaj::pamiec, 1, true},
+    {"verify-flash", Rodzaj::pamiec, 2, true},
+    {"verify-eeprom", Rodzaj::pamiec, 3, true},
+    {"program-flash", Rodzaj::pamiec, 4, true},
+    {"program-eeprom", Rodzaj::pamiec, 5, true},
+    {"info", Rodzaj::informacje, -1, false},
+    {"write-lock", Rodzaj::blokada, -1, true},
+    {"erase", Rodzaj::kasowanie, -1, false},
+    {"read-fuses", Rodzaj::odczyt_bezpiecznikow, -1, false},
+    {"write-fuses", Rodzaj::zapis_bezpiecznikow, -1, true},
 };
 
 constexpr const char* kUzycie =
@@ -50,6 +67,7 @@ constexpr const char* kUzycie =
     "                   [--fuse1 on|off] [--fuse2 on|off] [--programmer ostrel|avr910]\n"
     "                   [--baud 19200|38400|57600|115200] POLECENIE [PLIK|TRYB]\n"
     "       ostrel-cli ports\n"
+    "       ostrel-cli parts\n"
     "polecenia:\n"
     "  detect                szuka programatora (bez --device)\n"
     "  read-flash PLIK       czyta pamięć flash do pliku HEX\n"
@@ -62,6 +80,12 @@ constexpr const char* kUzycie =
     "  write-lock TRYB       zapisuje bity lock trybu 0..3 (0..2 przy dwóch bitach lock)\n"
     "                        i bezpieczniki --fuse1/--fuse2 (tylko w trybie PAR16)\n"
     "  erase                 kasuje układ\n"
+    "  read-fuses            czyta bezpieczniki i bity lock (ATtiny, ATmega): lfuse, hfuse,\n"
+    "                        efuse, lock\n"
+    "  write-fuses NAZWA=0xWW ...  zapisuje bezpieczniki i bity lock (lfuse, hfuse, efuse,\n"
+    "                        lock); wartości wyłączające programowanie szeregowe tylko z\n"
+    "                        --force\n"
+    "  parts                 pokazuje wszystkie układy: pamięci, stronę, sygnaturę, programatory\n"
     "  ports                 pokazuje porty com1..com4 i obecne urządzenia szeregowe\n"
     "  hex2bin WE.hex WY.bin, bin2hex WE.bin WY.hex\n"
     "  --version             wypisuje nazwę i wersję programu\n"
@@ -71,7 +95,8 @@ constexpr const char* kUzycie =
     "przesyłanie blokami, bez odczytu bitów lock i bezpieczników. --baud: prędkość łącza\n"
     "przy wyszukiwaniu i pracy (domyślnie 19200).\n"
     "--device podaje układ w podstawce; auto rozpoznaje go po sygnaturze (tylko układy\n"
-    "programowane szeregowo: AT90S i AT89S8252). Przed zapisem i kasowaniem sygnatura\n"
+    "programowane szeregowo: AT90S, ATtiny, ATmega i AT89S8252). Przed zapisem i kasowaniem "
+    "sygnatura\n"
     "układu jest porównywana z wybranym układem; --force zapisuje mimo niezgodności.\n"
     "Kod wyjścia: 0 wykonano; 1 operacja nie powiodła się (różnica przy weryfikacji,\n"
     "plik nie zapisany); 2 błędne wywołanie albo plik wejściowy; 3 programator nie\n"
@@ -284,6 +309,7 @@ void wypisz_informacje(const Programator& p) {
   std::printf("Programator: %s\n", tryb != nullptr ? tryb : "target");
   // The AVR910 type sends no 'F': nothing of the chip's lock bits and fuses is known.
   if (!id.bity) {
+    if (!u.bezpieczniki.empty()) return;  // read through '.' (wypisz_bezpieczniki)
     std::printf("Bity lock: %s\n", kNieOdczytano);
     std::printf("Bezpieczniki: %s\n", kNieOdczytano);
     return;
@@ -359,9 +385,12 @@ struct Sesja {
   Programator& p;
   WidokCli& widok;
   const Polecenie& polecenie;
-  std::string argument;  // FILE or MODE
-  Strumien obraz{};      // the loaded image of a program or verify command
-  int tryb = -1;         // write-lock's mode
+  std::string argument;                           // FILE or MODE
+  Strumien obraz{};                               // the loaded image of a program or verify command
+  std::vector<ZapisBezpiecznika> bezpieczniki{};  // write-fuses: the bytes asked for
+  std::vector<std::string> argumenty{};           // write-fuses: NAME=0xVV as given
+  bool wymus = false;                             // --force
+  int tryb = -1;                                  // write-lock's mode
   int bezpiecznik[2] = {-1, -1};
   bool kasowanie = true;
   bool jest_obraz = false;
@@ -406,6 +435,22 @@ Wynik polecenie_pamieci(Sesja& s) {
   return Wynik::ok;
 }
 
+// The fuse and lock bytes read, as "lfuse 0xE1" lines; with `bity`, each followed by its
+// named bits (0 = programmed, as datasheets count).
+void wypisz_bezpieczniki(const Uklad& u, const std::vector<std::uint8_t>& wartosci, bool bity) {
+  for (std::size_t i = 0; i < wartosci.size() && i < u.bezpieczniki.size(); ++i) {
+    const BajtBezpiecznikow& b = u.bezpieczniki[i];
+    std::printf("%s 0x%02X", b.nazwa, wartosci[i]);
+    if (bity) {
+      std::printf(":");
+      for (const BitBezpiecznika& bit : b.bity) {
+        std::printf(" %s=%u", bit.nazwa, static_cast<unsigned>(wartosci[i] >> bit.bit & 1u));
+      }
+    }
+    std::printf("\n");
+  }
+}
+
 Wynik polecenie_informacji(Sesja& s) {
   const Wynik w = s.p.zaawansowane();
   if (w != Wynik::ok) {
@@ -413,6 +458,14 @@ Wynik polecenie_informacji(Sesja& s) {
     return w;
   }
   wypisz_informacje(s.p);
+  const Uklad u = s.p.uklad();
+  if (u.bezpieczniki.empty()) return Wynik::ok;
+  std::vector<std::uint8_t> wartosci;
+  const WynikOperacji r = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (!r.ok()) return zglos_wynik(r, u);
+  std::printf("Bezpieczniki i bity lock (0 = zaprogramowany):\n");
+  wypisz_bezpieczniki(u, wartosci, true);
   return Wynik::ok;
 }
 
@@ -475,6 +528,52 @@ Wynik polecenie_kasowania(Sesja& s) {
   return Wynik::ok;
 }
 
+Wynik polecenie_odczytu_bezpiecznikow(Sesja& s) {
+  const Uklad u = s.p.uklad();
+  std::vector<std::uint8_t> wartosci;
+  const WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (!w.ok()) return zglos_wynik(w, u);
+  wypisz_bezpieczniki(u, wartosci, false);
+  return Wynik::ok;
+}
+
+std::string nazwy_bitow(const std::vector<const char*>& bity) {
+  std::string t;
+  for (const char* b : bity) t += (t.empty() ? "" : ", ") + std::string(b);
+  return t;
+}
+
+Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
+  const Uklad u = s.p.uklad();
+  // The clock source's change is judged against the chip's own byte.
+  std::vector<std::uint8_t> obecne;
+  WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, obecne);
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (!w.ok()) return zglos_wynik(w, u);
+  for (const ZapisBezpiecznika& z : s.bezpieczniki) {
+    const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, obecne.at(z.bajt));
+    if (!o.zegar.empty()) {
+      std::fprintf(stderr,
+                   "ostrel-cli: uwaga: %s=0x%02X zmienia źródło zegara (%s) na zewnętrzny zegar "
+                   "albo kwarc; bez niego układ, a z nim programowanie szeregowe, nie ruszy\n",
+                   u.bezpieczniki[z.bajt].nazwa, z.wartosc, nazwy_bitow(o.zegar).c_str());
+    }
+  }
+  w = zapisz_bezpieczniki(s.p.sterownik(), u, s.bezpieczniki);
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (w.koniec == Koniec::niezgodnosc) {
+    std::printf("%s po zapisie 0x%02X odczytano 0x%02X\n", u.bezpieczniki[w.roznica.adres].nazwa,
+                w.roznica.w_pliku, w.roznica.w_ukladzie);
+    return Wynik::blad_weryfikacji;
+  }
+  if (!w.ok()) return zglos_wynik(w, u);
+  for (const ZapisBezpiecznika& z : s.bezpieczniki) {
+    std::printf("Zapisano %s 0x%02X\n", u.bezpieczniki[z.bajt].nazwa, z.wartosc);
+  }
+  return Wynik::ok;
+}
+
 // Runs the command on a programmer that has been found; prints the result texts.
 Wynik wykonaj(Sesja& s) {
   switch (s.polecenie.rodzaj) {
@@ -488,6 +587,10 @@ Wynik wykonaj(Sesja& s) {
       return polecenie_blokady(s);
     case Rodzaj::kasowanie:
       return polecenie_kasowania(s);
+    case Rodzaj::odczyt_bezpiecznikow:
+      return polecenie_odczytu_bezpiecznikow(s);
+    case Rodzaj::zapis_bezpiecznikow:
+      return polecenie_zapisu_bezpiecznikow(s);
   }
   return Wynik::nic;
 }
@@ -499,7 +602,7 @@ namespace {
 // Commands that write or erase the chip: refused on another part's signature.
 bool zapisuje(const Polecenie& p) {
   return p.rodzaj == Rodzaj::blokada || p.rodzaj == Rodzaj::kasowanie ||
-         (p.rodzaj == Rodzaj::pamiec && p.operacja >= 4);
+         p.rodzaj == Rodzaj::zapis_bezpiecznikow || (p.rodzaj == Rodzaj::pamiec && p.operacja >= 4);
 }
 
 // The checks that need the chosen part; -1 when all pass, else the exit status.
@@ -532,6 +635,75 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
   return -1;
 }
 
+// write-fuses NAME=0xVV ...: the bytes the part has, each once, values that keep serial
+// programming (unless forced). -1 when all pass, else the exit status; nothing has been
+// sent.
+int sprawdz_bezpieczniki(const Uklad& u, const std::vector<std::string>& argumenty, bool wymus,
+                         std::vector<ZapisBezpiecznika>& zapisy) {
+  zapisy.clear();
+  std::string nazwy;
+  for (const BajtBezpiecznikow& b : u.bezpieczniki)
+    nazwy += (nazwy.empty() ? "" : ", ") + std::string(b.nazwa);
+  if (u.bezpieczniki.empty())
+    return blad_uzycia("układ " + nazwa_krotka(u) + " nie ma bezpieczników zapisywanych przez '.'");
+  for (const std::string& a : argumenty) {
+    const std::size_t rowne = a.find('=');
+    const int bajt =
+        rowne == std::string::npos ? -1 : znajdz_bajt_bezpiecznikow(u, a.substr(0, rowne));
+    if (bajt < 0)
+      return blad_uzycia("write-fuses: " + a + ": podaj NAZWA=0xWW, NAZWA jedna z: " + nazwy +
+                         " (układ " + nazwa_krotka(u) + ")");
+    const std::string wartosc = a.substr(rowne + 1);
+    char* koniec = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(wartosc.c_str(), &koniec, 0);
+    if (wartosc.empty() || koniec == nullptr || *koniec != '\0' || errno != 0 || v > 0xFF ||
+        wartosc[0] == '-' || wartosc[0] == '+')
+      return blad_uzycia("write-fuses: " + a + ": wartość musi być bajtem 0x00..0xFF");
+    for (const ZapisBezpiecznika& z : zapisy) {
+      if (z.bajt == static_cast<std::size_t>(bajt))
+        return blad_uzycia("write-fuses: " + a.substr(0, rowne) + " podano dwa razy");
+    }
+    zapisy.push_back({static_cast<std::size_t>(bajt), static_cast<std::uint8_t>(v)});
+  }
+  for (const ZapisBezpiecznika& z : zapisy) {
+    const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, std::nullopt);
+    if (o.konczace.empty()) continue;
+    char tekst[64];
+    std::snprintf(tekst, sizeof tekst, "%s=0x%02X", u.bezpieczniki[z.bajt].nazwa, z.wartosc);
+    const std::string opis = std::string("write-fuses: ") + tekst + " ustawia " +
+                             nazwy_bitow(o.konczace) +
+                             " tak, że programowanie szeregowe przestanie działać";
+    if (!wymus) return blad(opis + "; nic nie zapisano (--force zapisuje mimo to)", kKodWywolania);
+    std::fprintf(stderr, "ostrel-cli: %s; --force: zapis mimo to\n", opis.c_str());
+  }
+  return -1;
+}
+
+// read-fuses and write-fuses need a part whose fuse bytes are read through '.'; -1 to go on.
+int sprawdz_polecenie_bezpiecznikow(Sesja& s, const Uklad& u) {
+  if (s.polecenie.rodzaj == Rodzaj::zapis_bezpiecznikow)
+    return sprawdz_bezpieczniki(u, s.argumenty, s.wymus, s.bezpieczniki);
+  if (s.polecenie.rodzaj == Rodzaj::odczyt_bezpiecznikow && u.bezpieczniki.empty())
+    return blad_uzycia("układ " + nazwa_krotka(u) +
+                       " nie ma bezpieczników odczytywanych przez '.'");
+  return -1;
+}
+
+// ostrel-cli parts: every row with its memories, page, signature and the programmer
+// types whose device code it has.
+void wypisz_uklady() {
+  for (const Uklad& u : kUklady) {
+    std::string typy;
+    if (u.kod_ukladu != 0) typy = "ostrel";
+    if (u.kody_avr910.ile > 0) typy += typy.empty() ? "avr910" : ", avr910";
+    std::printf("%s: flash %u B, EEPROM %u B, strona %s, sygnatura %s, programatory: %s\n",
+                nazwa_krotka(u).c_str(), u.bajty_flash(), u.rozmiar_eeprom,
+                u.rozmiar_strony > 0 ? (std::to_string(u.rozmiar_strony) + " B").c_str() : "-",
+                tekst_sygnatury_ukladu(u).c_str(), typy.c_str());
+  }
+}
+
 // Compares the chip's signature with the chosen part before the command runs. -1 to go
 // on, else the exit status.
 int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
@@ -543,6 +715,15 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
+    // A chip that gives no signature gives no fuse bytes either: what '.' brought back
+    // would be the line's idle level, not the chip's bits.
+    if (polecenie.rodzaj == Rodzaj::odczyt_bezpiecznikow ||
+        polecenie.rodzaj == Rodzaj::zapis_bezpiecznikow) {
+      return blad("programator nie podał sygnatury układu (odczytano: " + tekst_odczytu(o) +
+                      "); układ " + wybrany + " nie odpowiada, bezpieczniki nie zostały " +
+                      (polecenie.rodzaj == Rodzaj::odczyt_bezpiecznikow ? "odczytane" : "zapisane"),
+                  kod_wyjscia(Wynik::brak_odpowiedzi));
+    }
     std::fprintf(stderr,
                  "ostrel-cli: programator nie podał sygnatury układu (odczytano: %s); nie można "
                  "sprawdzić, czy w podstawce jest %s\n",
@@ -684,6 +865,7 @@ struct Wywolanie {
   int bezpiecznik[2] = {-1, -1};
   const Polecenie* polecenie = nullptr;
   std::string argument;
+  std::vector<std::string> argumenty;  // write-fuses: NAME=0xVV each
   bool automatycznie = false;
   int indeks = -1;  // the chosen part's row, -1 auto or none
 };
@@ -760,13 +942,20 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
     std::fputs(tekst_listy_portow(*utworz_platforme_posix()).c_str(), stdout);
     return 0;
   }
+  if (pozycyjne[0] == "parts") {
+    if (pozycyjne.size() != 1) return blad_uzycia("polecenie parts nie ma argumentów");
+    wypisz_uklady();
+    return 0;
+  }
   for (const Polecenie& p : kPolecenia) {
     if (pozycyjne[0] == p.nazwa) w.polecenie = &p;
   }
   const Polecenie* polecenie = w.polecenie;
   if (polecenie == nullptr) return blad_uzycia("nieznane polecenie " + pozycyjne[0]);
   const std::size_t oczekiwane = polecenie->argument ? 2 : 1;
-  if (pozycyjne.size() != oczekiwane) {
+  if (polecenie->rodzaj == Rodzaj::zapis_bezpiecznikow && pozycyjne.size() >= 2) {
+    w.argumenty.assign(pozycyjne.begin() + 1, pozycyjne.end());
+  } else if (pozycyjne.size() != oczekiwane) {
     return blad_uzycia(polecenie->argument
                            ? std::string("polecenie ") + polecenie->nazwa + " wymaga argumentu"
                            : std::string("polecenie ") + polecenie->nazwa + " nie ma argumentów");
@@ -901,6 +1090,10 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
     if (w.indeks < 0) return kod;
     wybierz_uklad(p, w.indeks);
     s.sprawdzono = true;
+    if (const int b =
+            sprawdz_polecenie_bezpiecznikow(s, kUklady[static_cast<std::size_t>(w.indeks)]);
+        b >= 0)
+      return b;
     return sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr, s.tryb,
                               s.bezpiecznik);
   }
@@ -948,6 +1141,8 @@ int programator(int argc, char** argv) {
   s.kasowanie = !w.bez_kasowania;
   s.bezpiecznik[0] = w.bezpiecznik[0];
   s.bezpiecznik[1] = w.bezpiecznik[1];
+  s.argumenty = w.argumenty;
+  s.wymus = w.wymus;
 
   // Everything that can be checked without the programmer is checked before any port
   // is touched.
@@ -956,6 +1151,10 @@ int programator(int argc, char** argv) {
     const int k = sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr,
                                      s.tryb, s.bezpiecznik);
     if (k >= 0) return k;
+    if (const int b =
+            sprawdz_polecenie_bezpiecznikow(s, kUklady[static_cast<std::size_t>(w.indeks)]);
+        b >= 0)
+      return b;
   }
   if (const int k = sprawdz_sciezke(w.sciezka_portu); k >= 0) return k;
 

@@ -110,6 +110,9 @@ struct Uklad {
   // An AVR core: a search by signature tries these first, the most common in a socket.
   bool avr = false;
   ZegarUkladu zegar{};
+  // Program and verify in one programming session: no 'L' and 'P' after the erase, no
+  // 'P' before the verify (each 'P' costs an AVR910 firmware 100 ms of reset pulses).
+  bool jedna_sesja = false;
 
   // Bytes a full flash read yields.
   constexpr std::uint32_t bajty_flash() const {

@@ -61,13 +61,15 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     s.wejdz();
     if (m == Pamiec::flash && o.kasowanie) {
       s.kasuj(u);
-      s.wyjdz();
-      s.wejdz();
+      if (!u.jedna_sesja) {
+        s.wyjdz();
+        s.wejdz();
+      }
     }
     s.zapisz(u, m, obraz, postep);
     if (m == Pamiec::flash) postep(0, 1);
     WynikOperacji w;
-    s.wejdz();
+    if (!u.jedna_sesja) s.wejdz();
     if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
