@@ -81,11 +81,9 @@ void EdytorBezpiecznikow::przyjmij_odczyt(const std::vector<std::uint8_t>& bajty
   }
 }
 
-std::vector<std::uint8_t> EdytorBezpiecznikow::w_ukladzie() const {
-  std::vector<std::uint8_t> w;
-  for (std::size_t i = 0; i < grupy.size(); ++i) {
-    w.push_back(grupy[i]->odczytany.value_or(bajty_[i].fabryczny));
-  }
+std::vector<std::optional<std::uint8_t>> EdytorBezpiecznikow::w_ukladzie() const {
+  std::vector<std::optional<std::uint8_t>> w;
+  for (const auto& g : grupy) w.push_back(g->odczytany);
   return w;
 }
 

@@ -35,8 +35,8 @@ class EdytorBezpiecznikow : public QWidget {
   // The bytes as the chip holds them (read, or read back after a write): shown, and
   // what later edits are measured against.
   void przyjmij_odczyt(const std::vector<std::uint8_t>& bajty);
-  // The chip's bytes as last read; the factory values for those never read.
-  std::vector<std::uint8_t> w_ukladzie() const;
+  // The chip's bytes as last read; none for those never read.
+  std::vector<std::optional<std::uint8_t>> w_ukladzie() const;
   // The bytes a write sends: those that differ from the chip's as read, or, not read,
   // those the user changed. None where nothing is to be written.
   std::vector<std::optional<std::uint8_t>> do_zapisu() const;

@@ -2,13 +2,11 @@
 
 #include <string_view>
 
+#include "protocol/bezpieczniki.h"
+
 namespace ostrel {
 
 namespace {
-
-bool zaprogramowany(std::uint8_t bajt, std::uint8_t bit) {
-  return (bajt >> bit & 1u) == 0;
-}
 
 // Nothing is read from or written to a part other than the one chosen.
 OdczytBezpiecznikow sprawdz_uklad(Sterownik& s, const Uklad& u) {
@@ -23,29 +21,24 @@ OdczytBezpiecznikow sprawdz_uklad(Sterownik& s, const Uklad& u) {
 
 }  // namespace
 
-OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u, const std::vector<std::uint8_t>& stare,
+OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u,
+                                     const std::vector<std::optional<std::uint8_t>>& obecne,
                                      const std::vector<std::optional<std::uint8_t>>& nowe) {
   OcenaBezpiecznikow o;
-  for (std::size_t i = 0; i < u.bezpieczniki.size() && i < nowe.size() && i < stare.size(); ++i) {
+  for (std::size_t i = 0; i < u.bezpieczniki.size() && i < nowe.size(); ++i) {
     if (!nowe[i]) continue;
-    const std::uint8_t v = *nowe[i];
-    const bool niski = std::string_view(u.bezpieczniki[i].nazwa) == "lfuse";
-    const unsigned zrodlo = v & u.zegar.maska;
-    const bool zewnetrzny = niski && u.zegar.maska != 0 && zrodlo != (stare[i] & u.zegar.maska) &&
-                            (u.zegar.wewnetrzne >> zrodlo & 1u) == 0;
-    for (const BitBezpiecznika& b : u.bezpieczniki[i].bity) {
-      const std::string_view n = b.nazwa;
-      if (n == "SPIEN" && !zaprogramowany(v, b.bit)) {
-        o.odmowy.push_back("SPIEN niezaprogramowany (wyłącza programowanie szeregowe)");
-      } else if (n == "RSTDISBL" && zaprogramowany(v, b.bit)) {
-        o.odmowy.push_back("RSTDISBL zaprogramowany (nóżka RESET staje się portem)");
-      } else if (n == "DWEN" && zaprogramowany(v, b.bit)) {
-        o.odmowy.push_back("DWEN zaprogramowany (RESET przejmuje debugWIRE)");
-      } else if (zewnetrzny && (u.zegar.maska >> b.bit & 1u) != 0 &&
-                 ((v ^ stare[i]) >> b.bit & 1u) != 0) {
-        o.zegar.push_back(b.nazwa);
+    const OcenaBezpiecznika ocena =
+        ocen_bezpiecznik(u, i, *nowe[i], i < obecne.size() ? obecne[i] : std::nullopt);
+    for (const char* nazwa : ocena.konczace) {
+      // The bit's new state is what ends programming: said as datasheets say it.
+      bool programowany = false;
+      for (const BitBezpiecznika& b : u.bezpieczniki[i].bity) {
+        if (std::string_view(b.nazwa) == nazwa) programowany = (*nowe[i] >> b.bit & 1u) == 0;
       }
+      o.odmowy.push_back(std::string(u.bezpieczniki[i].nazwa) + ": " + nazwa +
+                         (programowany ? " zaprogramowany" : " niezaprogramowany"));
     }
+    o.zegar.insert(o.zegar.end(), ocena.zegar.begin(), ocena.zegar.end());
   }
   return o;
 }

@@ -1,7 +1,6 @@
-// What the fuse editor asks of the core: the fuse and lock bytes of a part read and
-// written through the programmer, and a judgement of values before they are written.
-// The editor calls nothing else below the window, so the core's own functions take the
-// place of these in one file.
+// The fuse editor's way to the core: the fuse and lock bytes of a part read and written
+// through the programmer after the chip's signature is checked, and the core's judgement
+// of values before they are written, gathered over every byte the editor would write.
 #pragma once
 
 #include <array>
@@ -18,16 +17,17 @@ namespace ostrel {
 
 // Values that must not be written without the user's consent.
 struct OcenaBezpiecznikow {
-  // Why the values would end serial programming ("SPIEN niezaprogramowany", ...).
+  // Why the values would end serial programming ("hfuse: SPIEN niezaprogramowany", ...).
   std::vector<std::string> odmowy;
   // The clock-source bits that change (their names) when they choose an external clock
   // or crystal: without one the part stops, and serial programming with it.
   std::vector<std::string> zegar;
 };
 
-// `stare`: the bytes as the chip holds them (or their factory values when not read);
-// `nowe`: the bytes to be written, one per byte of the row, none where nothing is written.
-OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u, const std::vector<std::uint8_t>& stare,
+// `obecne`: the bytes as read from the chip (none where not read); `nowe`: the bytes to
+// be written, one per byte of the row, none where nothing is written.
+OcenaBezpiecznikow ocen_bezpieczniki(const Uklad& u,
+                                     const std::vector<std::optional<std::uint8_t>>& obecne,
                                      const std::vector<std::optional<std::uint8_t>>& nowe);
 
 struct OdczytBezpiecznikow {
