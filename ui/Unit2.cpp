@@ -271,9 +271,9 @@ void TForm2::zapisz_bezpieczniki() {
     for (const std::string& b : ocena.zegar) {
       bity += (bity.isEmpty() ? QString() : QStringLiteral(", ")) + q(b);
     }
-    if (!zapytaj(QStringLiteral("Nowe bity źródła zegara (") + bity +
-                 QStringLiteral(") wybierają zewnętrzny zegar lub kwarc: bez niego układ "
-                                "przestanie pracować i odpowiadać programatorowi.\nWpisać?"))) {
+    if (!zapytaj(QStringLiteral("Nowa wartość zmienia źródło zegara (") + bity +
+                 QStringLiteral(") na zewnętrzny zegar albo kwarc; bez niego układ, a z nim "
+                                "programowanie szeregowe, nie ruszy.\nWpisać?"))) {
       return;
     }
   }
