@@ -242,6 +242,7 @@ void zglos_bezpieczniki(Programator& p, const Uklad& u, const OdczytBezpieczniko
 void TForm2::czytaj_bezpieczniki() {
   if (zajety()) return;
   sekwencja([this, u = programator_.uklad()] {
+    if (programator_.tryb_demo == 1) return;  // no programmer: nothing to talk to
     zglos_bezpieczniki(programator_, u, czytaj_bajty_bezpiecznikow(programator_.sterownik(), u),
                        edytor);
   });
@@ -278,6 +279,7 @@ void TForm2::zapisz_bezpieczniki() {
     }
   }
   sekwencja([this, u, zapis] {
+    if (programator_.tryb_demo == 1) return;
     zglos_bezpieczniki(programator_, u,
                        zapisz_bajty_bezpiecznikow(programator_.sterownik(), u, zapis), edytor);
   });
