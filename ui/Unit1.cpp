@@ -56,7 +56,10 @@ TForm1::TForm1(QWidget* rodzic)
   ComboBox1.setEditable(true);
   // Typing must never add entries: the list is the device table.
   ComboBox1.setInsertPolicy(QComboBox::NoInsert);
-  for (const auto& u : kUklady) ComboBox1.addItem(QString::fromUtf8(u.nazwa));
+  // The rows the settings file indexes; the page-mode parts after them are served by the
+  // command-line program only, until the window has their fuse editor.
+  for (int i = 0; i < kLiczbaUkladow; ++i)
+    ComboBox1.addItem(QString::fromUtf8(kUklady[static_cast<std::size_t>(i)].nazwa));
   ComboBox1.setCurrentIndex(-1);
   ComboBox1.setEditText(QStringLiteral("AT89C2051"));
 
