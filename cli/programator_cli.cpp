@@ -395,6 +395,7 @@ struct Sesja {
   bool kasowanie = true;
   bool jest_obraz = false;
   bool sprawdzono = false;  // the chip's signature was read (and the input drained) just now
+  bool w_sesji = false;     // the check left the programming session open for the command
 };
 
 Wynik polecenie_pamieci(Sesja& s) {
@@ -416,7 +417,7 @@ Wynik polecenie_pamieci(Sesja& s) {
   } else if (kod < 4) {
     w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono);
   } else {
-    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono}, postep);
+    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_sesji}, postep);
   }
   s.widok.zamknij_linie();
   s.widok.pokazuj();
@@ -706,13 +707,38 @@ void wypisz_uklady() {
 
 // Compares the chip's signature with the chosen part before the command runs. -1 to go
 // on, else the exit status.
-int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
+int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
+                   const Programator::OdczytSygnatury& o);
+
+int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus,
+                      bool& w_sesji) {
+  // Programming a part whose row works in one session: the check's 'T' and 'P' serve
+  // the operation too (one 'P' the fewer, 100 ms on an AVR910 firmware).
+  const bool laczy =
+      p.uklad().jedna_sesja && polecenie.rodzaj == Rodzaj::pamiec && polecenie.operacja >= 4;
+  w_sesji = false;
   Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o); w != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, laczy); w != Wynik::ok) {
     if (g_sygnal != 0) return -1;
     zglos_wynik_modelu(p, w);
     return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
   }
+  const int k = ocen_sygnature(indeks, polecenie, wymus, o);
+  if (!laczy) return k;
+  if (k < 0 && jest_sygnatura(o)) {
+    w_sesji = true;
+    return k;
+  }
+  // Refused, or no signature to go on with: the session ends here.
+  try {
+    p.sterownik().zamknij();
+  } catch (const PorzucenieOperacji&) {
+  }
+  return k;
+}
+
+int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
+                   const Programator::OdczytSygnatury& o) {
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
     // A chip that gives no signature gives no fuse bytes either: what '.' brought back
@@ -1099,7 +1125,7 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
   }
   // info reads the signature itself.
   if (s.polecenie.rodzaj == Rodzaj::informacje) return -1;
-  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus);
+  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, s.w_sesji);
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   s.sprawdzono = true;
   return k;

@@ -56,9 +56,11 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    if (o.oproznij) s.lacze().oproznij_wejscie();
-    s.wybierz(u);
-    s.wejdz();
+    if (!o.w_sesji) {
+      if (o.oproznij) s.lacze().oproznij_wejscie();
+      s.wybierz(u);
+      s.wejdz();
+    }
     if (m == Pamiec::flash && o.kasowanie) {
       s.kasuj(u);
       if (!u.jedna_sesja) {
@@ -208,7 +210,7 @@ WynikOperacji zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
   });
 }
 
-WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
+WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt, bool zostaw_sesje) {
   odczyt = {};
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
@@ -217,6 +219,7 @@ WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
     s.wybierz(u);
     s.wejdz();
     odczyt = s.sygnatura();
+    if (zostaw_sesje && u.jedna_sesja) return WynikOperacji{};
     s.wyjdz();
     // A late part of the answer must not pass for the next command's acknowledgement.
     s.lacze().oproznij_wejscie();

@@ -48,6 +48,9 @@ struct OpcjeProgramowania {
   // The input is drained first (the window's operations do; the CLI after its own
   // check of the chip does not need to).
   bool oproznij = true;
+  // 'T' and 'P' are behind: a signature check left the programming session open (parts
+  // whose row programs in one session).
+  bool w_sesji = false;
 };
 
 // Writes the image to the memory from address 0, then reads it back.
@@ -65,7 +68,10 @@ WynikOperacji kasuj(Sterownik& s, const Uklad& u);
 WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
                           std::optional<std::uint8_t> fuse);
 // The chip's signature: 'T', 'P', 's', 'L', the input drained around it.
-WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt);
+// `zostaw_sesje`, for a part whose row programs in one session: no 'L' after the
+// signature, so that programuj can go on with OpcjeProgramowania::w_sesji.
+WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt,
+                        bool zostaw_sesje = false);
 
 // One fuse or lock byte to write: its place in the row's `bezpieczniki` and the value.
 struct ZapisBezpiecznika {

@@ -140,7 +140,9 @@ TEST_F(Cli, UnknownDeviceListsTheNamesItTakes) {
   EXPECT_EQ(w.status, 2);
   EXPECT_NE(w.bledy.find("nieznany układ AT89C9999; znane układy: AT89C51, AT89C52, AT89C55, "
                          "AT89C1051, AT89C2051, AT89C4051, AT89S8252, AT89S53, AT90S1200, "
-                         "AT90S2313, AT90S4414, AT90S8515\n"),
+                         "AT90S2313, AT90S4414, AT90S8515, ATtiny13, ATtiny2313, ATtiny25, "
+                         "ATtiny45, ATtiny85, ATmega8, ATmega16, ATmega32, ATmega48, ATmega88, "
+                         "ATmega168, ATmega328P, ATmega8515, ATmega8535, ATmega162\n"),
             std::string::npos)
       << w.bledy;
 }
