@@ -172,12 +172,14 @@ int hex2bin(int argc, char** argv) {
   std::printf("%s\n", wynik.c_str());
   std::fflush(stdout);
   const std::string objasnienie =
-      jest_elf(tekst) ? std::string(
-                            "To plik ELF, nie Intel HEX: program-flash, verify-flash, "
-                            "program-eeprom i verify-eeprom przyjmują go wprost, a "
-                            "pliki Intel HEX daje z niego avr-objcopy (docs/hex.md):\n") +
-                            kObjcopyFlash + "\n" + kObjcopyEeprom
-                      : objasnienie_hex(przyczyna);
+      jest_elf(tekst)
+          ? std::string(czyta_elf() ? "To plik ELF, nie Intel HEX: program-flash, verify-flash, "
+                                      "program-eeprom i verify-eeprom przyjmują go wprost, a "
+                                      "pliki Intel HEX daje z niego avr-objcopy (docs/hex.md):\n"
+                                    : "To plik ELF, nie Intel HEX; pliki Intel HEX daje z niego "
+                                      "avr-objcopy (docs/hex.md):\n") +
+                kObjcopyFlash + "\n" + kObjcopyEeprom
+          : objasnienie_hex(przyczyna);
   if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
   // Anything but a clean conversion leaves the output alone: a partial image must never
   // pass for the file's contents.

@@ -1,11 +1,6 @@
 // The headless programmer front end: the search, then one operation that puts on the
 // wire exactly the bytes of the windowed program's operation.
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +13,7 @@
 #include "cli/objasnienie_hex.h"
 #include "cli/pliki.h"
 #include "cli/polecenia.h"
+#include "cli/system.h"
 #include "devices/uklady.h"
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
@@ -85,16 +81,8 @@ constexpr int kKodWywolania = 2;
 // so restored), no file is written, and the program dies of the signal.
 volatile std::sig_atomic_t g_sygnal = 0;
 
-extern "C" void przy_sygnale(int numer) {
-  g_sygnal = numer;
-}
-
 void lap_sygnaly() {
-  struct sigaction sa {};
-  sa.sa_handler = przy_sygnale;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+  lap_przerwania(g_sygnal);
 }
 
 // An error that is not about the call: said without the pointer to --help.
@@ -112,7 +100,7 @@ int blad_uzycia(const std::string& tekst) {
 // itself; elsewhere (a log) each phase gives one line at its end.
 class WidokCli : public Widok {
  public:
-  WidokCli() : terminal_(isatty(STDERR_FILENO) != 0) {}
+  WidokCli() : terminal_(terminal_bledow()) {}
   // Progress is shown only while an operation runs; `fazy` names its phases in order
   // (a fall of the bar starts the next one).
   void pokazuj(const StanOkna* okno, std::vector<const char*> fazy = {}) {
@@ -207,9 +195,7 @@ int zglos_puste_lacza(PlatformaSzeregowa& platforma, int pierwszy, int ostatni) 
   int ile = 0;
   for (const OpisPortu& o : platforma.opisz_porty(ostatni)) {
     if (o.numer < pierwszy || o.skad != Przypisanie::lacze || o.istnieje) continue;
-    std::vector<char> cel(4096);
-    const ssize_t n = readlink(o.urzadzenie.c_str(), cel.data(), cel.size() - 1);
-    const std::string dokad = n > 0 ? std::string(cel.data(), static_cast<std::size_t>(n)) : "";
+    const std::string dokad = cel_lacza(o.urzadzenie);
     std::fprintf(stderr,
                  "ostrel-cli: com%d: łącze %s prowadzi do %s, którego nie ma; popraw je albo "
                  "usuń (dopóki istnieje, porty com1..com4 nie są wybierane automatycznie)\n",
@@ -570,9 +556,7 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
   std::fflush(stdout);
   std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
                zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
-  std::signal(numer, SIG_DFL);
-  std::raise(numer);
-  std::_Exit(128 + numer);
+  zakoncz_przerwaniem(numer);
 }
 
 }  // namespace
@@ -605,7 +589,10 @@ int programator(int argc, char** argv) {
     } else if (std::strcmp(a, "--port") == 0) {
       const char* v = wartosc();
       // A device path names the device itself; anything else must be a port number.
-      if (v != nullptr && std::strchr(v, '/') != nullptr) {
+      if (v != nullptr && numer_nazwanego_portu(v) != 0) {
+        numer_portu = numer_nazwanego_portu(v);
+        sciezka_portu.clear();
+      } else if (v != nullptr && jest_sciezka_urzadzenia(v)) {
         sciezka_portu = v;
         numer_portu = 0;
       } else if (v == nullptr) {
@@ -654,7 +641,7 @@ int programator(int argc, char** argv) {
   if (pozycyjne.empty()) return blad_uzycia("brak polecenia");
   if (pozycyjne[0] == "ports") {
     if (pozycyjne.size() != 1) return blad_uzycia("polecenie ports nie ma argumentów");
-    std::fputs(tekst_listy_portow(*utworz_platforme_posix()).c_str(), stdout);
+    std::fputs(tekst_listy_portow(*utworz_platforme()).c_str(), stdout);
     return 0;
   }
   const Polecenie* polecenie = nullptr;
@@ -752,17 +739,12 @@ int programator(int argc, char** argv) {
   // An explicit device that is not there is said before anything else; a relative
   // path is taken from the current folder, as a shell user means it.
   if (!sciezka_portu.empty()) {
-    if (sciezka_portu[0] != '/') {
-      while (sciezka_portu.rfind("./", 0) == 0) sciezka_portu.erase(0, 2);
-      std::vector<char> katalog(4096);
-      if (getcwd(katalog.data(), katalog.size()) != nullptr)
-        sciezka_portu = std::string(katalog.data()) + "/" + sciezka_portu;
-    }
-    struct stat st {};
-    if (stat(sciezka_portu.c_str(), &st) != 0) {
-      const int e = errno;
-      return blad("--port " + sciezka_portu + ": " +
-                      (e == EACCES ? std::string("brak uprawnień") : std::string("nie istnieje")),
+    sciezka_portu = pelna_sciezka_urzadzenia(sciezka_portu);
+    if (const std::string powod = brak_urzadzenia(sciezka_portu); !powod.empty())
+      return blad("--port " + sciezka_portu + ": " + powod, kod_wyjscia(Wynik::port_niedostepny));
+  } else if (numer_portu != 0) {
+    if (const std::string powod = brak_portu(numer_portu); !powod.empty()) {
+      return blad("--port COM" + std::to_string(numer_portu) + ": " + powod,
                   kod_wyjscia(Wynik::port_niedostepny));
     }
   }
