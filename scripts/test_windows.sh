@@ -111,15 +111,15 @@ for typ in ostrel avr910; do
     : > "$tmp/$system-$typ.przebieg"
     for polecenie in "program-flash flash.hex" "verify-flash flash.hex" \
       "program-eeprom eeprom.eep" "verify-eeprom eeprom.eep" \
-      "read-flash odczyt-$system.hex" "read-eeprom odczyt-$system.eep" "verify-flash inny.hex"; do
+      "read-flash odczyt.hex" "read-eeprom odczyt.eep" "verify-flash inny.hex"; do
       # shellcheck disable=SC2086
       "uruchom_$system" "${wspolne[@]}" $polecenie
       kod="kod_$system"
       { echo "== $polecenie: ${!kod}"; cat "$tmp/$system.txt"; } >> "$tmp/$system-$typ.przebieg"
     done
     zatrzymaj_sim
-    mv "$tmp/praca/odczyt-$system.hex" "$tmp/$system-$typ.odczyt.hex" 2> /dev/null
-    mv "$tmp/praca/odczyt-$system.eep" "$tmp/$system-$typ.odczyt.eep" 2> /dev/null
+    mv "$tmp/praca/odczyt.hex" "$tmp/$system-$typ.odczyt.hex" 2> /dev/null
+    mv "$tmp/praca/odczyt.eep" "$tmp/$system-$typ.odczyt.eep" 2> /dev/null
   done
   if diff -u "$tmp/lin-$typ.przebieg" "$tmp/win-$typ.przebieg"; then
     ok "$typ: te same kody wyjścia i teksty co na Linuksie"
@@ -152,17 +152,18 @@ grep -q 'COM9: nie istnieje' "$tmp/win.err" && ok "brak portu: komunikat" ||
 
 # Ctrl-C during a read: Wine turns SIGINT into the console's Ctrl-C event. The old file
 # stays as it was and no temporary is left.
-uruchom_sim --device AT90S8515 --latency 3
+uruchom_sim --device AT90S8515 --latency 10
 echo stary > "$tmp/praca/stary.hex"
 (cd "$tmp/praca" && exec timeout 300 "$wine" "$exe" --port COM1 --device AT90S8515 \
   read-flash stary.hex > "$tmp/win.out" 2> "$tmp/win.err") &
 pid=$!
-# Interrupted once the read is under way (the progress has begun).
+# Interrupted once the read is under way: the signature check precedes it (progress
+# goes to a file only at the end of a phase).
 for _ in $(seq 300); do
-  grep -q 'Odczyt' "$tmp/win.err" 2> /dev/null && break
+  grep -q 'Sygnatura' "$tmp/win.err" 2> /dev/null && break
   sleep 0.1
 done
-sleep 1
+sleep 2
 pkill -INT -P "$pid" 2> /dev/null
 kill -INT "$pid" 2> /dev/null
 timeout 60 tail --pid="$pid" -f /dev/null
