@@ -78,9 +78,10 @@ std::string objasnienie_typu(int typ, long liniowy, const std::string& linia) {
     return linia +
            ": rekord typu 04 przenosi dane pod adres 0x810000, gdzie avr-gcc umieszcza pamięć "
            "EEPROM (sekcję .eeprom); obsługiwane są tylko adresy 16-bitowe, a flash i EEPROM "
-           "wymagają osobnych plików. Podaj plik .elf wprost albo rozdziel plik (docs/hex.md):" +
-           n + kSrecFlash + n + kSrecEeprom + n + "albo utwórz oba pliki z pliku ELF:" + n +
-           kObjcopyFlash + n + kObjcopyEeprom;
+           "wymagają osobnych plików. " +
+           (czyta_elf() ? "Podaj plik .elf wprost albo rozdziel plik" : "Rozdziel plik") +
+           " (docs/hex.md):" + n + kSrecFlash + n + kSrecEeprom + n +
+           "albo utwórz oba pliki z pliku ELF:" + n + kObjcopyFlash + n + kObjcopyEeprom;
   }
   switch (typ) {
     case 3:

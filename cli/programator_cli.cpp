@@ -585,6 +585,7 @@ int programator(int argc, char** argv) {
       koniec_opcji = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
       std::fputs(kUzycie, stdout);
+      std::fputs(dopisek_uzycia(), stdout);
       return 0;
     } else if (std::strcmp(a, "--port") == 0) {
       const char* v = wartosc();

@@ -12,6 +12,9 @@ namespace ostrel::cli {
 // the arguments are taken again from the wide command line, as UTF-8; elsewhere nothing.
 void przygotuj_konsole(int& argc, char**& argv);
 
+// What --help adds for this system (how ports are named here); empty when nothing.
+const char* dopisek_uzycia();
+
 // Whether standard error is a terminal (progress rewrites one line there).
 bool terminal_bledow();
 

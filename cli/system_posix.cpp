@@ -24,6 +24,10 @@ extern "C" void przy_sygnale(int numer) {
 
 void przygotuj_konsole(int&, char**&) {}
 
+const char* dopisek_uzycia() {
+  return "";
+}
+
 bool terminal_bledow() {
   return isatty(STDERR_FILENO) != 0;
 }

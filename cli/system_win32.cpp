@@ -73,6 +73,11 @@ void przygotuj_konsole(int& argc, char**& argv) {
   argv = wskazniki.data();
 }
 
+const char* dopisek_uzycia() {
+  return "W systemie Windows --port przyjmuje też nazwę portu: COM7 (jak 7), \\\\.\\COM20.\n"
+         "Przerwanie (Ctrl-C, zamknięcie okna konsoli) kończy program kodem 130 albo 143.\n";
+}
+
 bool terminal_bledow() {
   return _isatty(_fileno(stderr)) != 0;
 }
