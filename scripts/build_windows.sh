@@ -22,7 +22,7 @@ x86_64-w64-mingw32-strip -o "$paczka/ostrel-cli.exe" "$dir/ostrel-cli.exe"
 sed 's/$/\r/' data/README-windows.txt > "$paczka/README.txt"
 sed 's/$/\r/' data/copyright > "$paczka/COPYING.txt"
 # Fixed times and order: the same sources give the same zip.
-touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2> /dev/null || echo 0)}" "$paczka"/*
+touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2> /dev/null || echo 0)}" "$paczka" "$paczka"/*
 (cd "$dir/paczka" && TZ=UTC zip -q -X -r "../$nazwa.zip" "$nazwa")
 rm -rf "$dir/paczka"
 echo "$dir/$nazwa.zip"

@@ -150,6 +150,13 @@ sprawdz "brak portu COM9: kod 4" 4 "$kod_win"
 grep -q 'COM9: nie istnieje' "$tmp/win.err" && ok "brak portu: komunikat" ||
   zle "brak portu: komunikat ($(cat "$tmp/win.err"))"
 
+# An ELF file: this build has no ELF reader and says how to convert it.
+printf '\177ELF\001\001\001\000' > "$tmp/praca/program.elf"
+uruchom_win --port COM1 --device AT90S8515 program-flash program.elf
+sprawdz "plik ELF: kod 2" 2 "$kod_win"
+grep -q 'avr-objcopy -O ihex -j .text -j .data' "$tmp/win.txt" && ok "plik ELF: polecenie konwersji" ||
+  zle "plik ELF: polecenie konwersji ($(cat "$tmp/win.txt"))"
+
 # Ctrl-C during a read: Wine turns SIGINT into the console's Ctrl-C event. The old file
 # stays as it was and no temporary is left.
 uruchom_sim --device AT90S8515 --latency 10
