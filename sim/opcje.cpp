@@ -1,8 +1,11 @@
 #include "sim/opcje.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace ostrel::sim {
 
@@ -39,6 +42,29 @@ bool dwa_znaki_drukowalne(std::string_view tekst) {
   for (char c : tekst) {
     if (c < 0x20 || c > 0x7e) return false;
   }
+  return true;
+}
+
+// Two-digit hex bytes separated by commas ("1E,93,01"), at least one.
+bool bajty_hex(std::string_view tekst, std::vector<std::uint8_t>& wynik) {
+  wynik.clear();
+  for (;;) {
+    const std::size_t przecinek = tekst.find(',');
+    const std::string_view b = tekst.substr(0, przecinek);
+    std::uint8_t v = 0;
+    if (b.size() != 2) return false;
+    auto [koniec, ec] = std::from_chars(b.data(), b.data() + 2, v, 16);
+    if (ec != std::errc() || koniec != b.data() + 2) return false;
+    wynik.push_back(v);
+    if (przecinek == std::string_view::npos) return true;
+    tekst.remove_prefix(przecinek + 1);
+  }
+}
+
+bool sygnatura(std::string_view tekst, std::array<std::uint8_t, 3>& wynik) {
+  std::vector<std::uint8_t> b;
+  if (!bajty_hex(tekst, b) || b.size() != 3) return false;
+  wynik = {b[0], b[1], b[2]};
   return true;
 }
 
@@ -83,6 +109,13 @@ const char* tekst_pomocy() {
          "                       0 switches them off (default 1)\n"
          "  --block-size N       avr910: block buffer 'b' reports for 'B'/'g' (default\n"
          "                       64); 0: no block commands, 'b' answered '?'\n"
+         "  --signature XX,XX,XX the chip's signature bytes at addresses 0, 1, 2 (hex),\n"
+         "                       instead of its part's\n"
+         "  --signature-under CODE=XX,XX,XX\n"
+         "                       what 's' answers while device code CODE (decimal or 0x\n"
+         "                       hex) is in force from 'T'; repeatable\n"
+         "  --device-list XX,XX,...\n"
+         "                       the device codes (hex) 't' answers before its 00\n"
          "  --version            print the program's name and version\n";
 }
 
@@ -178,6 +211,21 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
     } else if (nazwa == "--block-size") {
       dobrze = liczba(w, n) && n <= 4096;
       o.programator.rozmiar_bloku = static_cast<std::uint16_t>(n);
+    } else if (nazwa == "--signature") {
+      std::array<std::uint8_t, 3> b{};
+      dobrze = sygnatura(w, b);
+      o.programator.sygnatura = b;
+    } else if (nazwa == "--signature-under") {
+      const std::size_t rowna = w.find('=');
+      std::array<std::uint8_t, 3> b{};
+      dobrze = rowna != std::string_view::npos && liczba_z_podstawa(w.substr(0, rowna), 0xFF, n) &&
+               sygnatura(w.substr(rowna + 1), b);
+      if (dobrze) o.programator.sygnatura_przy_kodzie[static_cast<std::uint8_t>(n)] = b;
+    } else if (nazwa == "--device-list") {
+      std::vector<std::uint8_t> kody;
+      // 00 ends the list on the wire: it cannot be one of its codes.
+      dobrze = bajty_hex(w, kody) && std::find(kody.begin(), kody.end(), 0) == kody.end();
+      o.programator.lista_kodow = kody;
     } else if (nazwa == "--garbage-every") {
       dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
     } else {

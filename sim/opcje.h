@@ -32,7 +32,8 @@ struct Opcje {
   // The firmware itself and the power-up code are in `programator`.
   std::optional<std::uint16_t> adres_startowy;
   double skala_zajetosci = 1.0;  // --busy-scale: the firmware's busy times times this
-  // --block-size is in `programator` (avr910: the buffer 'b' reports, 0 none).
+  // --block-size is in `programator` (avr910: the buffer 'b' reports, 0 none), and so
+  // are --signature, --signature-under and --device-list.
 };
 
 // Parses argv. Returns false and fills `blad` on a bad option; `pomoc` is set by --help,
