@@ -366,6 +366,7 @@ struct Sesja {
   bool kasowanie = true;
   bool jest_obraz = false;
   bool sprawdzono = false;  // the chip's signature was read (and the input drained) just now
+  bool w_trybie = false;    // that read left the part in programming mode
 };
 
 Wynik polecenie_pamieci(Sesja& s) {
@@ -383,11 +384,11 @@ Wynik polecenie_pamieci(Sesja& s) {
   Strumien odczyt;
   WynikOperacji w;
   if (kod < 2) {
-    w = czytaj(s.p.sterownik(), u, m, odczyt, postep);
+    w = czytaj(s.p.sterownik(), u, m, odczyt, postep, s.w_trybie);
   } else if (kod < 4) {
-    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono);
+    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie);
   } else {
-    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono}, postep);
+    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_trybie}, postep);
   }
   s.widok.zamknij_linie();
   s.widok.pokazuj();
@@ -468,7 +469,7 @@ Wynik polecenie_blokady(Sesja& s) {
 
 Wynik polecenie_kasowania(Sesja& s) {
   const Uklad u = s.p.uklad();
-  const WynikOperacji w = kasuj(s.p.sterownik(), u);
+  const WynikOperacji w = kasuj(s.p.sterownik(), u, s.w_trybie);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
   if (!w.ok()) return zglos_wynik(w, u);
   std::printf("Układ skasowany\n");
@@ -534,15 +535,34 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
 
 // Compares the chip's signature with the chosen part before the command runs. -1 to go
 // on, else the exit status.
-int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
+// 'L' for a session the signature read left open, and whatever came late drained.
+void zamknij_sesje(Programator& p, bool& otwarta) {
+  if (!otwarta) return;
+  otwarta = false;
+  zakoncz_sesje(p.sterownik());
+  try {
+    p.oproznij_wejscie();
+  } catch (const PorzucenieOperacji&) {
+    // The command that follows meets the same line and says so.
+  }
+}
+
+// `otwarta` asks to keep the part in programming mode for the command (the commands run
+// through the operations: one 'P' for the check and the command); it says on return
+// whether the session is still open.
+int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus,
+                      bool& otwarta) {
   Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o); w != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, otwarta); w != Wynik::ok) {
+    otwarta = false;
     if (g_sygnal != 0) return -1;
     zglos_wynik_modelu(p, w);
     return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
+    // A late part of the answer must not pass for the next command's acknowledgement.
+    zamknij_sesje(p, otwarta);
     std::fprintf(stderr,
                  "ostrel-cli: programator nie podał sygnatury układu (odczytano: %s); nie można "
                  "sprawdzić, czy w podstawce jest %s\n",
@@ -568,6 +588,7 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
     std::fprintf(stderr, "ostrel-cli: %s; --force: zapis mimo to\n", tekst.c_str());
     return -1;
   }
+  zamknij_sesje(p, otwarta);
   return blad(tekst + "; nic nie zapisano (--force zapisuje mimo to)",
               kod_wyjscia(Wynik::inny_uklad));
 }
@@ -895,9 +916,12 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
   }
   // info reads the signature itself.
   if (s.polecenie.rodzaj == Rodzaj::informacje) return -1;
-  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus);
+  // The commands that run through the operations go on in the check's session.
+  bool otwarta = s.polecenie.rodzaj == Rodzaj::pamiec || s.polecenie.rodzaj == Rodzaj::kasowanie;
+  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, otwarta);
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   s.sprawdzono = true;
+  s.w_trybie = otwarta;
   return k;
 }
 

@@ -56,9 +56,11 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    if (o.oproznij) s.lacze().oproznij_wejscie();
-    s.wybierz(u);
-    s.wejdz();
+    if (!o.w_trybie) {
+      if (o.oproznij) s.lacze().oproznij_wejscie();
+      s.wybierz(u);
+      s.wejdz();
+    }
     if (m == Pamiec::flash && o.kasowanie) {
       s.kasuj(u);
       s.wyjdz();
@@ -75,14 +77,16 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
 }
 
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij) {
+                        const Postep& postep, bool oproznij, bool w_trybie) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    if (oproznij) s.lacze().oproznij_wejscie();
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      if (oproznij) s.lacze().oproznij_wejscie();
+      s.wybierz(u);
+      s.wejdz();
+    }
     WynikOperacji w;
     s.wejdz();
     if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
@@ -91,25 +95,29 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
   });
 }
 
-WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                     const Postep& postep) {
+WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
+                     bool w_trybie) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, u.bajty(m == Pamiec::flash)); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      s.wybierz(u);
+      s.wejdz();
+    }
     s.czytaj(u, m, obraz, postep);
     s.zamknij();
     return {};
   });
 }
 
-WynikOperacji kasuj(Sterownik& s, const Uklad& u) {
+WynikOperacji kasuj(Sterownik& s, const Uklad& u, bool w_trybie) {
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      s.wybierz(u);
+      s.wejdz();
+    }
     s.kasuj(u);
     s.zamknij();
     return {};
@@ -129,7 +137,14 @@ WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
   });
 }
 
-WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
+WynikOperacji zakoncz_sesje(Sterownik& s) {
+  return przebieg([&]() -> WynikOperacji {
+    s.wyjdz();
+    return {};
+  });
+}
+
+WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt, bool otwarta) {
   odczyt = {};
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
@@ -138,6 +153,7 @@ WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
     s.wybierz(u);
     s.wejdz();
     odczyt = s.sygnatura();
+    if (otwarta) return {};
     s.wyjdz();
     // A late part of the answer must not pass for the next command's acknowledgement.
     s.lacze().oproznij_wejscie();
