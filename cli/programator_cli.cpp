@@ -97,24 +97,21 @@ int blad_uzycia(const std::string& tekst) {
 }
 
 // Progress on standard error, labelled by phase. On a terminal one line rewrites
-// itself; elsewhere (a log) each phase gives one line at its end.
+// itself; elsewhere (a log) each phase gives one line at its end. The programmer model
+// draws nothing here: the operations report their progress to `postep`.
 class WidokCli : public Widok {
  public:
   WidokCli() : terminal_(terminal_bledow()) {}
   // Progress is shown only while an operation runs; `fazy` names its phases in order
   // (a fall of the bar starts the next one).
-  void pokazuj(const StanOkna* okno, std::vector<const char*> fazy = {}) {
-    okno_ = okno;
+  void pokazuj(std::vector<const char*> fazy = {}) {
     fazy_ = std::move(fazy);
     faza_ = 0;
     szerokosc_ = 0;
     for (const char* f : fazy_) szerokosc_ = std::max(szerokosc_, std::strlen(f));
   }
-  void okno_zmienione() override {
-    if (okno_ == nullptr || fazy_.empty() || okno_->ProgressBar2 == ostatni_) return;
-    // A verification difference puts its unit into Label2 and 2 into the bar: no progress.
-    if (okno_->Label2.find_first_not_of(' ') != std::string::npos) return;
-    const int wartosc = okno_->ProgressBar2;
+  void postep(int wartosc) {
+    if (fazy_.empty() || wartosc == ostatni_) return;
     if (ostatni_ >= 0 && wartosc < ostatni_ && faza_ + 1 < fazy_.size()) {
       if (!terminal_) zakoncz_faze();
       ++faza_;
@@ -145,36 +142,12 @@ class WidokCli : public Widok {
   }
 
   const bool terminal_;
-  const StanOkna* okno_ = nullptr;
   std::vector<const char*> fazy_;
   std::size_t faza_ = 0;
   std::size_t szerokosc_ = 0;
   int ostatni_ = -1;
   bool otwarta_linia_ = false;
 };
-
-std::uint32_t zegar_ms() {
-  using namespace std::chrono;
-  return static_cast<std::uint32_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-// Lets the component's polling run between operations, as the windowed program's event
-// loop does: the answers nobody awaits (a closing 'L') are thrown away here. Runs until
-// the line has been quiet for a while, at least a few ticks, at most the answer bound.
-void przepusc_polling(TimerReczny& timer, const std::uint32_t& ostatnie_dane) {
-  constexpr std::uint32_t kNajkrocej = 250, kCisza = 120, kNajdluzej = 5000;
-  const std::uint32_t poczatek = zegar_ms();
-  for (;;) {
-    timer.pompuj();
-    const std::uint32_t teraz = zegar_ms();
-    if (teraz - poczatek >= kNajkrocej && teraz - ostatnie_dane >= kCisza) return;
-    if (teraz - poczatek >= kNajdluzej || g_sygnal != 0) return;
-    const std::int64_t czekaj = timer.do_nastepnego();
-    if (czekaj < 0) return;  // port closed: no polling
-    std::this_thread::sleep_for(std::chrono::milliseconds(czekaj > 0 ? czekaj : 1));
-  }
-}
 
 // Ports the search found but could not open: which device and why, on standard error.
 // Returns how many were told.
@@ -279,123 +252,231 @@ std::string opis_ukladu(int indeks) {
          tekst_sygnatury_ukladu(indeks) + ")";
 }
 
+// The lock mode's description from the part's row: "Tryb N | opis | info".
+std::string opis_trybu(const Uklad& u, int tryb) {
+  const auto& tryby = u.tryby->tryby;
+  if (tryb < 0 || static_cast<std::size_t>(tryb) >= tryby.size()) return "- | - | -";
+  const TrybBlokady& t = tryby[static_cast<std::size_t>(tryb)];
+  return "Tryb " + std::to_string(tryb) + " | " + t.opis_modu + " | " + t.info;
+}
+
 void wypisz_informacje(const Programator& p) {
   const StanDialogu& d = p.dialog;
-  std::printf("Sygnatura: %s\n", d.Label6.c_str());
-  std::printf("Wersja: %s\n", d.softhard.c_str());
-  std::printf("Programator: %s\n", d.target.c_str());
-  const bool wybrany = d.mode_index >= 0 && d.mode_index < static_cast<int>(d.mode_items.size());
-  // The 'F' answer of code 12 is not decoded: the mode and byte the program holds are
-  // its own choice, never the chip's state, and must not read as if they were.
+  const Uklad u = p.uklad();
+  const Identyfikacja& id = p.identyfikacja;
+  std::printf("Sygnatura: %s\n", tekst_sygnatury(p.sygnatura).c_str());
+  std::printf("Wersja: %s\n", id.wersje ? tekst_wersji(*id.wersje).c_str() : "-");
+  const char* tryb = id.tryb ? tekst_trybu(*id.tryb, u) : nullptr;
+  std::printf("Programator: %s\n", tryb != nullptr ? tryb : "target");
   // The AVR910 type sends no 'F': nothing of the chip's lock bits and fuses is known.
-  if (!d.bity_odczytane) {
+  if (!id.bity) {
     std::printf("Bity lock: %s\n", kNieOdczytano);
     std::printf("Bezpieczniki: %s\n", kNieOdczytano);
     return;
   }
-  if (p.kod_ukladu == kKodBezOdczytuBlokad) {
+  // An 'F' answer that says nothing of the part: the mode and byte the program holds
+  // are its own choice, never the chip's state, and must not read as if they were.
+  if (u.odczyt_F == OdczytF::brak) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
-    if (!wybrany || !p.bity_lock_ustawiony) {
+    if (d.mode_index < 0 || !p.bity_lock_ustawiony) {
       std::printf("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n");
       return;
     }
-    std::printf("Bity lock (wybrane, nie odczytane): %s | %s | %s\n",
-                d.mode_items[static_cast<std::size_t>(d.mode_index)].c_str(), d.opis_modu.c_str(),
-                d.info.c_str());
+    std::printf("Bity lock (wybrane, nie odczytane): %s\n", opis_trybu(u, d.mode_index).c_str());
     std::printf("Bajt lock (wybrany, nie odczytany): 0x%02X\n", p.bity_lock);
     return;
   }
-  std::printf("Bity lock: %s | %s | %s\n",
-              wybrany ? d.mode_items[static_cast<std::size_t>(d.mode_index)].c_str() : "-",
-              d.opis_modu.c_str(), d.info.c_str());
+  std::printf("Bity lock: %s\n", opis_trybu(u, d.mode_index).c_str());
   const PoleWyboru* pola[] = {&d.CheckBox1, &d.CheckBox2};
   for (int i = 0; i < 2; ++i) {
     std::printf("Bezpiecznik %d: %s [%s]%s\n", i + 1, pola[i]->zaznaczone ? "tak" : "nie",
-                pola[i]->podpis.c_str(), pola[i]->aktywne ? "" : " (nieaktywny)");
+                u.pole(i + 1).podpis, pola[i]->aktywne ? "" : " (nieaktywny)");
   }
   std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", p.bity_lock, p.bity_fuse);
 }
 
+// What the user reads when an operation of the programmer model did not end as done.
+void zglos_wynik_modelu(const Programator& p, Wynik w) {
+  if (w == Wynik::nieobslugiwany) {
+    std::printf("%s%s\n", kNieObslugujeUkladu, nazwa_krotka(p.uklad()).c_str());
+  } else {
+    std::printf("%s\n", kNieOdpowiada);
+  }
+}
+
+// What the user reads of an operation that did not end as done; the front end's Wynik.
+Wynik zglos_wynik(const WynikOperacji& w, const Uklad& u) {
+  switch (w.koniec) {
+    case Koniec::wykonano:
+      return Wynik::ok;
+    case Koniec::niezgodnosc:
+      std::printf("%s pod adresem 0x%04X: w pliku 0x%02X, w układzie 0x%02X\n", kBladWeryfikacji,
+                  static_cast<unsigned>(w.roznica.adres), w.roznica.w_pliku, w.roznica.w_ukladzie);
+      return Wynik::blad_weryfikacji;
+    case Koniec::przerwano:
+      return Wynik::brak_odpowiedzi;  // the signal's own ending follows
+    case Koniec::brak_odpowiedzi:
+    case Koniec::zla_odpowiedz:
+    case Koniec::urzadzenie:
+      std::printf("%s\n", kNieOdpowiada);
+      return Wynik::brak_odpowiedzi;
+    case Koniec::odmowa:
+      break;
+  }
+  switch (w.powod) {
+    case Odmowa::nieobslugiwany:
+      std::printf("%s%s\n", kNieObslugujeUkladu, nazwa_krotka(u).c_str());
+      return Wynik::nieobslugiwany;
+    case Odmowa::za_duzy:
+      std::printf("%s\n", kPlikZaDuzy);
+      return Wynik::blad_hex;
+    case Odmowa::adres_poza_zasiegiem:
+      std::printf("%s\n", kPozaAdresami);
+      return Wynik::blad_hex;
+    case Odmowa::brak_pamieci:
+    case Odmowa::brak:
+      break;
+  }
+  return Wynik::nic;
+}
+
+// The inputs every command that talks to the programmer shares.
+struct Sesja {
+  Programator& p;
+  WidokCli& widok;
+  const Polecenie& polecenie;
+  std::string argument;  // FILE or MODE
+  Strumien obraz{};      // the loaded image of a program or verify command
+  int tryb = -1;         // write-lock's mode
+  int bezpiecznik[2] = {-1, -1};
+  bool kasowanie = true;
+  bool jest_obraz = false;
+  bool sprawdzono = false;  // the chip's signature was read (and the input drained) just now
+  bool w_trybie = false;    // that read left the part in programming mode
+};
+
+Wynik polecenie_pamieci(Sesja& s) {
+  static const std::vector<const char*> kFazy[] = {{"Odczyt"},
+                                                   {"Odczyt"},
+                                                   {"Weryfikacja"},
+                                                   {"Weryfikacja"},
+                                                   {"Programowanie", "Weryfikacja"},
+                                                   {"Programowanie", "Weryfikacja"}};
+  const int kod = s.polecenie.operacja;
+  const Pamiec m = kod % 2 == 0 ? Pamiec::flash : Pamiec::eeprom;
+  const Uklad u = s.p.uklad();
+  s.widok.pokazuj(kFazy[kod]);
+  const Postep postep = [&](std::size_t z, std::size_t w) { s.widok.postep(procent(z, w)); };
+  Strumien odczyt;
+  WynikOperacji w;
+  if (kod < 2) {
+    w = czytaj(s.p.sterownik(), u, m, odczyt, postep, s.w_trybie);
+  } else if (kod < 4) {
+    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie);
+  } else {
+    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_trybie}, postep);
+  }
+  s.widok.zamknij_linie();
+  s.widok.pokazuj();
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (!w.ok()) return zglos_wynik(w, u);
+  if (kod >= 2) {
+    std::printf("%s\n", kWeryfikacjaOK);
+    return Wynik::ok;
+  }
+  Strumien tekst;
+  zapisz_hex(odczyt, tekst);
+  if (!tekst.zapisz_plik(s.argument)) {
+    std::printf("Nie można zapisać pliku %s\n", s.argument.c_str());
+    return Wynik::blad_pliku;
+  }
+  return Wynik::ok;
+}
+
+Wynik polecenie_informacji(Sesja& s) {
+  const Wynik w = s.p.zaawansowane();
+  if (w != Wynik::ok) {
+    if (g_sygnal == 0) zglos_wynik_modelu(s.p, w);
+    return w;
+  }
+  wypisz_informacje(s.p);
+  return Wynik::ok;
+}
+
+Wynik polecenie_blokady(Sesja& s) {
+  Programator& p = s.p;
+  // The dialog's write works on what its opening read left: the programmer's mode
+  // decides whether the fuse byte goes out, the read fuse bits are the base.
+  Wynik w = p.zaawansowane();
+  if (w != Wynik::ok) {
+    if (g_sygnal == 0) zglos_wynik_modelu(p, w);
+    return w;
+  }
+  const Uklad u = p.uklad();
+  const bool par16 = p.identyfikacja.tryb && *p.identyfikacja.tryb == 'P';
+  const char* tryb_programatora =
+      p.identyfikacja.tryb ? tekst_trybu(*p.identyfikacja.tryb, u) : nullptr;
+  // A fuse asked for but not written would pass for done: refused before the lock
+  // byte goes out too.
+  for (int i = 0; i < 2; ++i) {
+    if (s.bezpiecznik[i] < 0) continue;
+    const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
+    if (!pole.aktywne || !par16) {
+      blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") +
+                  ": bezpieczniki zapisuje się tylko w trybie \"" + kTrybPAR16 +
+                  "\", programator jest w trybie \"" +
+                  (tryb_programatora != nullptr ? tryb_programatora : "target") +
+                  "\"; nic nie zapisano");
+      return Wynik::nic;
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (s.bezpiecznik[i] < 0) continue;
+    if (i == 0) {
+      p.ustaw_CheckBox1(s.bezpiecznik[i] == 1);
+    } else {
+      p.ustaw_CheckBox2(s.bezpiecznik[i] == 1);
+    }
+  }
+  // The mode last, so that it decides the lock byte.
+  p.wybierz_tryb(s.tryb);
+  p.modeChange();
+  w = p.Button2Click();
+  if (w != Wynik::ok) {
+    if (g_sygnal == 0) zglos_wynik_modelu(p, w);
+    return w;
+  }
+  std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock,
+              u.tryby->tryby[static_cast<std::size_t>(s.tryb)].info);
+  if (par16) std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
+  std::printf("\n");
+  return Wynik::ok;
+}
+
+Wynik polecenie_kasowania(Sesja& s) {
+  const Uklad u = s.p.uklad();
+  const WynikOperacji w = kasuj(s.p.sterownik(), u, s.w_trybie);
+  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+  if (!w.ok()) return zglos_wynik(w, u);
+  std::printf("Układ skasowany\n");
+  return Wynik::ok;
+}
+
 // Runs the command on a programmer that has been found; prints the result texts.
-Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, TimerReczny& timer,
-              const std::uint32_t& ostatnie_dane, int tryb, const int (&bezpiecznik)[2]) {
-  Wynik w = Wynik::nic;
-  switch (polecenie.rodzaj) {
+Wynik wykonaj(Sesja& s) {
+  switch (s.polecenie.rodzaj) {
     case Rodzaj::wykryj:
       break;
-    case Rodzaj::pamiec: {
-      static const std::vector<const char*> kFazy[] = {{"Odczyt"},
-                                                       {"Odczyt"},
-                                                       {"Weryfikacja"},
-                                                       {"Weryfikacja"},
-                                                       {"Programowanie", "Weryfikacja"},
-                                                       {"Programowanie", "Weryfikacja"}};
-      widok.pokazuj(&p.okno, kFazy[polecenie.operacja]);
-      w = p.operacja_pamieci(polecenie.operacja);
-      widok.zamknij_linie();
-      widok.pokazuj(nullptr);
-      if (g_sygnal != 0) return w;
-      if (w == Wynik::blad_weryfikacji) {
-        const Programator::Roznica& r = p.pierwsza_roznica;
-        std::printf("%s pod adresem 0x%04X: w pliku 0x%02X, w układzie 0x%02X\n", kBladWeryfikacji,
-                    static_cast<unsigned>(r.adres), r.w_pliku, r.w_ukladzie);
-      } else if (w != Wynik::ok || polecenie.operacja >= 2) {
-        std::printf("%s\n", p.status.Label1.c_str());
-      }
-      return w;
-    }
+    case Rodzaj::pamiec:
+      return polecenie_pamieci(s);
     case Rodzaj::informacje:
-      w = p.zaawansowane();
-      if (w != Wynik::ok) break;
-      wypisz_informacje(p);
-      return Wynik::ok;
-    case Rodzaj::blokada: {
-      // The dialog's write works on what its opening read left: the programmer's mode
-      // decides whether the fuse byte goes out, the read fuse bits are the base.
-      w = p.zaawansowane();
-      if (w != Wynik::ok) break;
-      przepusc_polling(timer, ostatnie_dane);
-      // A fuse asked for but not written would pass for done: refused before the lock
-      // byte goes out too.
-      for (int i = 0; i < 2; ++i) {
-        if (bezpiecznik[i] < 0) continue;
-        const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
-        if (!pole.aktywne || p.dialog.target != kTrybPAR16) {
-          widok.zamknij_linie();
-          blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") +
-                      ": bezpieczniki zapisuje się tylko w trybie \"" + kTrybPAR16 +
-                      "\", programator jest w trybie \"" + p.dialog.target +
-                      "\"; nic nie zapisano");
-          return Wynik::nic;
-        }
-      }
-      for (int i = 0; i < 2; ++i) {
-        if (bezpiecznik[i] < 0) continue;
-        if (i == 0) {
-          p.ustaw_CheckBox1(bezpiecznik[i] == 1);
-        } else {
-          p.ustaw_CheckBox2(bezpiecznik[i] == 1);
-        }
-      }
-      // The mode last, so that it decides the lock byte.
-      p.wybierz_tryb(tryb);
-      p.modeChange();
-      w = p.Button2Click();
-      if (w != Wynik::ok) break;
-      std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock, p.dialog.info.c_str());
-      if (p.dialog.target == kTrybPAR16) std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
-      std::printf("\n");
-      return Wynik::ok;
-    }
+      return polecenie_informacji(s);
+    case Rodzaj::blokada:
+      return polecenie_blokady(s);
     case Rodzaj::kasowanie:
-      w = p.Button3Click();
-      if (w != Wynik::ok) break;
-      std::printf("Układ skasowany\n");
-      return Wynik::ok;
+      return polecenie_kasowania(s);
   }
-  widok.zamknij_linie();
-  if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
-  return w;
+  return Wynik::nic;
 }
 
 }  // namespace
@@ -440,15 +521,34 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
 
 // Compares the chip's signature with the chosen part before the command runs. -1 to go
 // on, else the exit status.
-int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
+// 'L' for a session the signature read left open, and whatever came late drained.
+void zamknij_sesje(Programator& p, bool& otwarta) {
+  if (!otwarta) return;
+  otwarta = false;
+  zakoncz_sesje(p.sterownik());
+  try {
+    p.oproznij_wejscie();
+  } catch (const PorzucenieOperacji&) {
+    // The command that follows meets the same line and says so.
+  }
+}
+
+// `otwarta` asks to keep the part in programming mode for the command (the commands run
+// through the operations: one 'P' for the check and the command); it says on return
+// whether the session is still open.
+int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus,
+                      bool& otwarta) {
   Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.kod_ukladu, o); w != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, otwarta); w != Wynik::ok) {
+    otwarta = false;
     if (g_sygnal != 0) return -1;
-    std::printf("%s\n", p.status.Label1.c_str());
+    zglos_wynik_modelu(p, w);
     return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
+    // A late part of the answer must not pass for the next command's acknowledgement.
+    zamknij_sesje(p, otwarta);
     std::fprintf(stderr,
                  "ostrel-cli: programator nie podał sygnatury układu (odczytano: %s); nie można "
                  "sprawdzić, czy w podstawce jest %s\n",
@@ -474,6 +574,7 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
     std::fprintf(stderr, "ostrel-cli: %s; --force: zapis mimo to\n", tekst.c_str());
     return -1;
   }
+  zamknij_sesje(p, otwarta);
   return blad(tekst + "; nic nie zapisano (--force zapisuje mimo to)",
               kod_wyjscia(Wynik::inny_uklad));
 }
@@ -482,23 +583,25 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
 // The 12 V mode (device code 12) is never selected: a guess must not put 12 V on a chip
 // that does not take it. The row's index, or -1 after the refusal was said.
 int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
-  std::vector<std::uint8_t> kody;
+  std::vector<const Uklad*> kandydaci;
   for (const Uklad& u : kUklady) {
-    if (u.kod_ukladu == kKodBezOdczytuBlokad) continue;
-    if (std::find(kody.begin(), kody.end(), u.kod_ukladu) == kody.end())
-      kody.push_back(u.kod_ukladu);
+    if (!u.rownolegly_12v) kandydaci.push_back(&u);
   }
   // The AVR parts first: the most common in the socket.
-  std::stable_partition(kody.begin(), kody.end(), [](std::uint8_t k) { return k != 134; });
+  std::stable_partition(kandydaci.begin(), kandydaci.end(), [](const Uklad* u) { return u->avr; });
+  std::vector<std::uint8_t> kody;  // the modes tried: a part of the same mode reads the same
   const std::string lista = "; podaj układ: --device NAZWA (" + nazwy_ukladow() + ")";
   std::string odczytano = "brak odpowiedzi";
-  for (std::uint8_t kod : kody) {
+  for (const Uklad* kandydat : kandydaci) {
+    const std::uint8_t kod = p.sterownik().kod(*kandydat);
+    if (std::find(kody.begin(), kody.end(), kod) != kody.end()) continue;
+    kody.push_back(kod);
     Programator::OdczytSygnatury o;
-    const Wynik odczyt = p.czytaj_sygnature_ukladu(kod, o);
+    const Wynik odczyt = p.czytaj_sygnature_ukladu(*kandydat, o);
     if (odczyt == Wynik::nieobslugiwany) continue;  // a mode this programmer does not have
     if (odczyt != Wynik::ok) {
       kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
-      if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
+      if (g_sygnal == 0) zglos_wynik_modelu(p, odczyt);
       return -1;
     }
     if (o.odebrane == 0) break;  // the programmer gives no signature in any mode
@@ -516,18 +619,18 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
       return -1;
     }
     const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
-    if (u.kod_ukladu == kKodBezOdczytuBlokad) {
+    if (u.rownolegly_12v) {
       blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " to " + nazwa_krotka(u) +
                ", programowany w trybie 12 V, którego rozpoznawanie nie próbuje" + lista,
            kKodWywolania);
       return -1;
     }
     // Read in the part's own mode, the signature must stay the same.
-    if (u.kod_ukladu != kod) {
+    if (p.sterownik().kod(u) != kod) {
       Programator::OdczytSygnatury w;
-      if (p.czytaj_sygnature_ukladu(u.kod_ukladu, w) != Wynik::ok) {
+      if (const Wynik r = p.czytaj_sygnature_ukladu(u, w); r != Wynik::ok) {
         kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
-        if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
+        if (g_sygnal == 0) zglos_wynik_modelu(p, r);
         return -1;
       }
       if (w.odebrane != 3 || w.bajty != o.bajty) {
@@ -561,7 +664,10 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
 
 }  // namespace
 
-int programator(int argc, char** argv) {
+namespace {
+
+// The call as the command line gives it.
+struct Wywolanie {
   int numer_portu = 0;
   std::string sciezka_portu;
   std::string uklad;
@@ -570,9 +676,16 @@ int programator(int argc, char** argv) {
   TypProgramatora typ = TypProgramatora::ostrel;
   TComPortBaudRate predkosc = br19200;
   int bezpiecznik[2] = {-1, -1};
+  const Polecenie* polecenie = nullptr;
+  std::string argument;
+  bool automatycznie = false;
+  int indeks = -1;  // the chosen part's row, -1 auto or none
+};
+
+// Reads the options and the command. -1 to go on, else the exit status (help, ports).
+int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
   std::vector<std::string> pozycyjne;
   bool koniec_opcji = false;
-
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (koniec_opcji || a[0] != '-' || a[1] == '\0') {
@@ -591,35 +704,35 @@ int programator(int argc, char** argv) {
       const char* v = wartosc();
       // A device path names the device itself; anything else must be a port number.
       if (v != nullptr && numer_nazwanego_portu(v) != 0) {
-        numer_portu = numer_nazwanego_portu(v);
-        sciezka_portu.clear();
+        w.numer_portu = numer_nazwanego_portu(v);
+        w.sciezka_portu.clear();
       } else if (v != nullptr && jest_sciezka_urzadzenia(v)) {
-        sciezka_portu = v;
-        numer_portu = 0;
+        w.sciezka_portu = v;
+        w.numer_portu = 0;
       } else if (v == nullptr) {
         return blad_uzycia("--port wymaga numeru portu 1..16 albo ścieżki urządzenia");
-      } else if (!parsuj_liczbe(v, numer_portu) || numer_portu < 1 || numer_portu > 16) {
+      } else if (!parsuj_liczbe(v, w.numer_portu) || w.numer_portu < 1 || w.numer_portu > 16) {
         // "ttyUSB0" is meant as a device: say how to name one.
         return blad_uzycia(std::string("--port ") + v +
                            ": to nie jest numer portu 1..16 ani ścieżka urządzenia (ścieżka "
                            "zawiera ukośnik: /dev/ttyUSB0, ./ttyUSB0)");
       } else {
-        sciezka_portu.clear();
+        w.sciezka_portu.clear();
       }
     } else if (std::strcmp(a, "--device") == 0) {
       const char* v = wartosc();
       if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu albo auto");
-      uklad = v;
+      w.uklad = v;
     } else if (std::strcmp(a, "--no-erase") == 0) {
-      bez_kasowania = true;
+      w.bez_kasowania = true;
     } else if (std::strcmp(a, "--force") == 0) {
-      wymus = true;
+      w.wymus = true;
     } else if (std::strcmp(a, "--programmer") == 0) {
       const char* v = wartosc();
       if (v != nullptr && std::strcmp(v, "ostrel") == 0) {
-        typ = TypProgramatora::ostrel;
+        w.typ = TypProgramatora::ostrel;
       } else if (v != nullptr && std::strcmp(v, "avr910") == 0) {
-        typ = TypProgramatora::avr910;
+        w.typ = TypProgramatora::avr910;
       } else {
         return blad_uzycia("--programmer wymaga ostrel albo avr910");
       }
@@ -627,12 +740,12 @@ int programator(int argc, char** argv) {
       const char* v = wartosc();
       int bps = 0;
       if (v == nullptr || !parsuj_predkosc(v, bps) ||
-          !predkosc_z_liczby(static_cast<std::uint32_t>(bps), predkosc))
+          !predkosc_z_liczby(static_cast<std::uint32_t>(bps), w.predkosc))
         return blad_uzycia("--baud wymaga prędkości 19200, 38400, 57600 albo 115200");
     } else if (std::strcmp(a, "--fuse1") == 0 || std::strcmp(a, "--fuse2") == 0) {
       const char* v = wartosc();
       const int ktory = a[6] == '1' ? 0 : 1;
-      if (v == nullptr || !parsuj_wlacznik(v, bezpiecznik[ktory]))
+      if (v == nullptr || !parsuj_wlacznik(v, w.bezpiecznik[ktory]))
         return blad_uzycia(std::string(a) + " wymaga on albo off");
     } else {
       return blad_uzycia(std::string("nieznana opcja ") + a);
@@ -645,10 +758,10 @@ int programator(int argc, char** argv) {
     std::fputs(tekst_listy_portow(*utworz_platforme()).c_str(), stdout);
     return 0;
   }
-  const Polecenie* polecenie = nullptr;
   for (const Polecenie& p : kPolecenia) {
-    if (pozycyjne[0] == p.nazwa) polecenie = &p;
+    if (pozycyjne[0] == p.nazwa) w.polecenie = &p;
   }
+  const Polecenie* polecenie = w.polecenie;
   if (polecenie == nullptr) return blad_uzycia("nieznane polecenie " + pozycyjne[0]);
   const std::size_t oczekiwane = polecenie->argument ? 2 : 1;
   if (pozycyjne.size() != oczekiwane) {
@@ -656,64 +769,45 @@ int programator(int argc, char** argv) {
                            ? std::string("polecenie ") + polecenie->nazwa + " wymaga argumentu"
                            : std::string("polecenie ") + polecenie->nazwa + " nie ma argumentów");
   }
-  const std::string argument = polecenie->argument ? pozycyjne[1] : std::string();
-  if ((bezpiecznik[0] >= 0 || bezpiecznik[1] >= 0) && polecenie->rodzaj != Rodzaj::blokada)
+  w.argument = polecenie->argument ? pozycyjne[1] : std::string();
+  if ((w.bezpiecznik[0] >= 0 || w.bezpiecznik[1] >= 0) && polecenie->rodzaj != Rodzaj::blokada)
     return blad_uzycia("--fuse1 i --fuse2 działają tylko z write-lock");
 
   // A command that talks to the chip must know which chip: a wrong guess writes with
   // another part's algorithm.
-  std::string auto_klucz = uklad;
+  std::string auto_klucz = w.uklad;
   for (char& c : auto_klucz) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool automatycznie = auto_klucz == "auto";
-  int indeks = -1;
-  if (!automatycznie && !uklad.empty()) {
-    indeks = znajdz_uklad(uklad);
-    if (indeks < 0)
-      return blad_uzycia("nieznany układ " + uklad + "; znane układy: " + nazwy_ukladow());
+  w.automatycznie = auto_klucz == "auto";
+  if (!w.automatycznie && !w.uklad.empty()) {
+    w.indeks = znajdz_uklad(w.uklad);
+    if (w.indeks < 0)
+      return blad_uzycia("nieznany układ " + w.uklad + "; znane układy: " + nazwy_ukladow());
   }
-  if (uklad.empty() && polecenie->rodzaj != Rodzaj::wykryj) {
+  if (w.uklad.empty() && polecenie->rodzaj != Rodzaj::wykryj) {
     return blad_uzycia("polecenie " + std::string(polecenie->nazwa) +
                        " wymaga układu: --device NAZWA (" + nazwy_ukladow() +
                        ") albo --device auto");
   }
+  return -1;
+}
 
-  TimerReczny timer;
-  TCommPortDriver port(nullptr, &timer);
-  ustaw_CommPortDriver1(port);
-  std::uint32_t ostatnie_dane = zegar_ms();
-  port.OnReceiveData = [&ostatnie_dane](TCommPortDriver*, const void*, int) {
-    ostatnie_dane = zegar_ms();
-  };
-  WidokCli widok;
-  Programator p(port, widok);
-  p.dialog.kasowanie = !bez_kasowania;
-  p.przerwanie = &g_sygnal;
-  p.ustaw_typ(typ);
-  p.predkosc = predkosc;
-  if (indeks >= 0) {
-    p.ComboBox1Change(indeks);
-  } else {
-    p.domyslne();
-  }
-
-  // Everything that can be checked without the programmer is checked before any port
-  // is touched.
-  int tryb = -1;
-  Strumien obraz;
-  bool jest_obraz = false;
-  if (polecenie->rodzaj == Rodzaj::pamiec) {
-    const int kod = polecenie->operacja;
+// The command's input, checked before any port is touched: the image to write or
+// compare, the file a read will write, the lock mode. -1 to go on, else the exit status.
+int przygotuj_wejscie(Sesja& s) {
+  const std::string& argument = s.argument;
+  if (s.polecenie.rodzaj == Rodzaj::pamiec) {
+    const int kod = s.polecenie.operacja;
     if (kod >= 2) {
       std::string tekst;
       PrzyczynaHex przyczyna;
-      const Wynik w = wczytaj_hex(argument, obraz, tekst, static_cast<std::size_t>(-1), &przyczyna,
-                                  kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash);
+      const Wynik w = wczytaj_hex(argument, s.obraz, tekst, static_cast<std::size_t>(-1),
+                                  &przyczyna, kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash);
       if (w != Wynik::ok) {
         // The reason the file could not be read, in the program's words.
         if (w == Wynik::blad_pliku && tekst == "Nie można otworzyć pliku " + argument) {
-          Strumien s;
+          Strumien plik;
           std::string powod;
-          if (!s.wczytaj_plik(argument, &powod) && !powod.empty()) tekst += ": " + powod;
+          if (!plik.wczytaj_plik(argument, &powod) && !powod.empty()) tekst += ": " + powod;
         }
         std::printf("%s\n", tekst.c_str());
         std::fflush(stdout);
@@ -721,118 +815,158 @@ int programator(int argc, char** argv) {
         if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
         return kKodWywolania;
       }
-      jest_obraz = true;
+      s.jest_obraz = true;
     } else if (const std::string powod = powod_zapisu(argument); !powod.empty()) {
       std::printf("Nie można zapisać pliku %s: %s\n", argument.c_str(), powod.c_str());
       return kKodWywolania;
     }
-    p.nazwa_pliku = argument;
-  } else if (polecenie->rodzaj == Rodzaj::blokada) {
-    if (!parsuj_liczbe(argument.c_str(), tryb) || tryb < 0 || tryb > 3)
+  } else if (s.polecenie.rodzaj == Rodzaj::blokada) {
+    if (!parsuj_liczbe(argument.c_str(), s.tryb) || s.tryb < 0 || s.tryb > 3)
       return blad_uzycia("tryb blokady musi być liczbą 0..3 (0..2 przy dwóch bitach lock)");
   }
-  if (indeks >= 0) {
-    const int k =
-        sprawdz_dla_ukladu(p, indeks, *polecenie, jest_obraz ? &obraz : nullptr, tryb, bezpiecznik);
-    if (k >= 0) return k;
-  }
+  return -1;
+}
 
-  // An explicit device that is not there is said before anything else; a relative
-  // path is taken from the current folder, as a shell user means it.
-  if (!sciezka_portu.empty()) {
-    sciezka_portu = pelna_sciezka_urzadzenia(sciezka_portu);
-    if (const std::string powod = brak_urzadzenia(sciezka_portu); !powod.empty())
-      return blad("--port " + sciezka_portu + ": " + powod, kod_wyjscia(Wynik::port_niedostepny));
-  } else if (numer_portu != 0) {
-    if (const std::string powod = brak_portu(numer_portu); !powod.empty()) {
-      return blad("--port COM" + std::to_string(numer_portu) + ": " + powod,
+// An explicit device or port that is not there is said before anything else; a relative
+// path is taken from the current folder, as a shell user means it. -1 to go on.
+int sprawdz_port_wywolania(Wywolanie& w) {
+  if (!w.sciezka_portu.empty()) {
+    w.sciezka_portu = pelna_sciezka_urzadzenia(w.sciezka_portu);
+    if (const std::string powod = brak_urzadzenia(w.sciezka_portu); !powod.empty())
+      return blad("--port " + w.sciezka_portu + ": " + powod, kod_wyjscia(Wynik::port_niedostepny));
+  } else if (w.numer_portu != 0) {
+    if (const std::string powod = brak_portu(w.numer_portu); !powod.empty()) {
+      return blad("--port COM" + std::to_string(w.numer_portu) + ": " + powod,
                   kod_wyjscia(Wynik::port_niedostepny));
     }
   }
+  return -1;
+}
 
-  lap_sygnaly();
-  if (!sciezka_portu.empty()) {
-    p.sprawdz_urzadzenie(sciezka_portu);
-  } else if (numer_portu != 0) {
-    p.sprawdz_port(numer_portu);
+// The search on the port the call names, or on com1..com4. -1 when the programmer was
+// found and its port is open (what was found is said), else the exit status.
+int znajdz_programator(Programator& p, TCommPortDriver& port, const Wywolanie& w) {
+  if (!w.sciezka_portu.empty()) {
+    p.sprawdz_urzadzenie(w.sciezka_portu);
+  } else if (w.numer_portu != 0) {
+    p.sprawdz_port(w.numer_portu);
   } else {
     p.sprawdz();
   }
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
-  // The command-line tool has no demo mode: the search's text says only what it found.
-  const std::string kTrybDemo = " - tryb demo";
-  std::string wynik_szukania = p.status.Label1;
-  if (wynik_szukania.size() > kTrybDemo.size() &&
-      wynik_szukania.compare(wynik_szukania.size() - kTrybDemo.size(), kTrybDemo.size(),
-                             kTrybDemo) == 0)
-    wynik_szukania.resize(wynik_szukania.size() - kTrybDemo.size());
+  // The command-line tool has no demo mode: it says only what it found.
   if (p.brak_programatora != 0) {
-    std::printf("%s\n", wynik_szukania.c_str());
+    std::printf("Nie znaleziono programatora\n");
     std::fflush(stdout);
     int powody = zglos_nieotwarte(p);
-    if (sciezka_portu.empty()) {
-      powody += numer_portu != 0 ? zglos_puste_lacza(port.Platforma(), numer_portu, numer_portu)
-                                 : zglos_puste_lacza(port.Platforma(), 1, kPortySzukania);
+    if (w.sciezka_portu.empty()) {
+      powody += w.numer_portu != 0
+                    ? zglos_puste_lacza(port.Platforma(), w.numer_portu, w.numer_portu)
+                    : zglos_puste_lacza(port.Platforma(), 1, kPortySzukania);
     }
     return powody > 0 ? kod_wyjscia(Wynik::port_niedostepny) : kod_wyjscia(Wynik::brak_odpowiedzi);
   }
+  const std::string nazwa =
+      !w.sciezka_portu.empty() ? w.sciezka_portu : "com" + std::to_string(p.znaleziony_port);
   // Found by the probe, but taken by another program before it could be opened again.
   if (!port.IsOpen()) {
-    const std::string nazwa =
-        !sciezka_portu.empty() ? sciezka_portu : "com" + std::to_string(p.znaleziony_port);
     std::string tekst = tekst_bledu_otwarcia(nazwa, port.OpenError());
     if (tekst.empty()) tekst = nazwa + ": port zniknął po wyszukaniu programatora";
     return blad(tekst, kod_wyjscia(Wynik::port_niedostepny));
   }
-  if (polecenie->rodzaj == Rodzaj::wykryj) {
-    std::printf("%s\n", wynik_szukania.c_str());
+  const std::string znaleziono = "Znaleziono programator na " + nazwa;
+  if (w.polecenie->rodzaj == Rodzaj::wykryj) {
+    std::printf("%s\n", znaleziono.c_str());
     std::fflush(stdout);
-    zglos_nieotwarte(p);
-    return 0;
+  } else {
+    std::fprintf(stderr, "%s\n", znaleziono.c_str());
   }
-  std::fprintf(stderr, "%s\n", wynik_szukania.c_str());
   zglos_nieotwarte(p);
-  przepusc_polling(timer, ostatnie_dane);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+  return -1;
+}
 
-  if (automatycznie) {
+// The part in the socket: recognised by its signature (auto), or the chosen one checked
+// against it. -1 to go on, else the exit status.
+int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
+  if (w.automatycznie) {
     int kod = kKodWywolania;
-    indeks = rozpoznaj_uklad(p, kod);
+    w.indeks = rozpoznaj_uklad(p, kod);
     if (g_sygnal != 0) zakoncz_sygnalem(port, false);
-    if (indeks < 0) return kod;
-    p.ComboBox1Change(indeks);
-    const int k =
-        sprawdz_dla_ukladu(p, indeks, *polecenie, jest_obraz ? &obraz : nullptr, tryb, bezpiecznik);
-    if (k >= 0) return k;
-    przepusc_polling(timer, ostatnie_dane);
-  } else if (polecenie->rodzaj != Rodzaj::informacje) {
-    const int k = sprawdz_sygnature(p, indeks, *polecenie, wymus);
-    if (g_sygnal != 0) zakoncz_sygnalem(port, false);
-    if (k >= 0) return k;
-    przepusc_polling(timer, ostatnie_dane);
+    if (w.indeks < 0) return kod;
+    p.ComboBox1Change(w.indeks);
+    s.sprawdzono = true;
+    return sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr, s.tryb,
+                              s.bezpiecznik);
   }
+  // info reads the signature itself.
+  if (s.polecenie.rodzaj == Rodzaj::informacje) return -1;
+  // The commands that run through the operations go on in the check's session.
+  bool otwarta = s.polecenie.rodzaj == Rodzaj::pamiec || s.polecenie.rodzaj == Rodzaj::kasowanie;
+  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, otwarta);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, false);
+  s.sprawdzono = true;
+  s.w_trybie = otwarta;
+  return k;
+}
+
+// info names a part other than the chosen one that its signature read shows.
+void uwaga_o_sygnaturze(const Programator& p, int indeks) {
+  const auto bajty = adresowo(p.sygnatura);
+  if (sygnatura_pasuje(indeks, bajty)) return;
+  const int znaleziony = uklad_o_sygnaturze(bajty);
+  std::fprintf(
+      stderr, "ostrel-cli: uwaga: wybrano układ %s, a sygnatura to %s%s\n",
+      opis_ukladu(indeks).c_str(), tekst_bajtow(bajty).c_str(),
+      znaleziony >= 0
+          ? (", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])).c_str()
+          : "");
+}
+
+}  // namespace
+
+int programator(int argc, char** argv) {
+  Wywolanie w;
+  if (const int k = parsuj_wywolanie(argc, argv, w); k >= 0) return k;
+
+  TimerReczny timer;
+  TCommPortDriver port(nullptr, &timer);
+  ustaw_CommPortDriver1(port);
+  WidokCli widok;
+  Programator p(port, widok);
+  p.przerwanie = &g_sygnal;
+  p.ustaw_typ(w.typ);
+  p.predkosc = w.predkosc;
+  if (w.indeks >= 0) {
+    p.ComboBox1Change(w.indeks);
+  } else {
+    p.domyslne();
+  }
+  Sesja s{p, widok, *w.polecenie, w.argument};
+  s.kasowanie = !w.bez_kasowania;
+  s.bezpiecznik[0] = w.bezpiecznik[0];
+  s.bezpiecznik[1] = w.bezpiecznik[1];
+
+  // Everything that can be checked without the programmer is checked before any port
+  // is touched.
+  if (const int k = przygotuj_wejscie(s); k >= 0) return k;
+  if (w.indeks >= 0) {
+    const int k = sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr,
+                                     s.tryb, s.bezpiecznik);
+    if (k >= 0) return k;
+  }
+  if (const int k = sprawdz_port_wywolania(w); k >= 0) return k;
+
+  lap_sygnaly();
+  if (const int k = znajdz_programator(p, port, w); k >= 0) return k;
+  if (s.polecenie.rodzaj == Rodzaj::wykryj) return 0;
+  if (const int k = ustal_uklad(p, port, w, s); k >= 0) return k;
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
-  const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
-  // info reads the signature itself: a part other than the chosen one is pointed out.
-  if (polecenie->rodzaj == Rodzaj::informacje && w == Wynik::ok && !automatycznie) {
-    const auto bajty = adresowo(p.sygnatura);
-    if (!sygnatura_pasuje(indeks, bajty)) {
-      const int znaleziony = uklad_o_sygnaturze(bajty);
-      std::fprintf(
-          stderr, "ostrel-cli: uwaga: wybrano układ %s, a sygnatura to %s%s\n",
-          opis_ukladu(indeks).c_str(), tekst_bajtow(bajty).c_str(),
-          znaleziony >= 0
-              ? (", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])).c_str()
-              : "");
-    }
-  }
-  // The answer of a closing 'L' that nobody awaits is still on its way: let the polling
-  // take it before the port closes, as the windowed program would.
-  przepusc_polling(timer, ostatnie_dane);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
-  return kod_wyjscia(w);
+  const Wynik wynik = wykonaj(s);
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(s.polecenie));
+  if (s.polecenie.rodzaj == Rodzaj::informacje && wynik == Wynik::ok && !w.automatycznie)
+    uwaga_o_sygnaturze(p, w.indeks);
+  return kod_wyjscia(wynik);
 }
 
 }  // namespace ostrel::cli
