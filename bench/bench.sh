@@ -13,7 +13,7 @@ shift || true
 cmake -G Ninja -S . -B "$budowa" -DCMAKE_BUILD_TYPE=Release -DOSTREL_GUI=ON \
   -DOSTREL_TESTS=OFF -DOSTREL_SANITIZE=OFF >/dev/null
 ninja -C "$budowa" -j2 ostrel-cli ostrel-sim bench_predkosc bench_readbyte bench_okno bench_avr910 \
-  bench_stronicowy
+  bench_stronicowy bench_rozmowa
 
 echo "== $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -sr), load $(cut -d' ' -f1-3 /proc/loadavg)"
 command -v avrdude >/dev/null && avrdude -? 2>&1 | grep -i version | head -1 || echo "avrdude not installed: its rows are left out"
@@ -25,5 +25,7 @@ echo "== AVR910 programmers: blocks, bytes and avrdude against the firmware's bu
 "$budowa/bench_avr910"
 echo "== page-mode parts through AVR910 programmers: the firmware's floor, ostrel-cli and avrdude"
 "$budowa/bench_stronicowy"
+echo "== ostrel-cli against a bare client replaying its conversation"
+"$budowa/bench_rozmowa"
 echo "== desktop program: 2 KB flash program + verify through the main window (offscreen)"
 "$budowa/bench_okno" --bytes 2048 --repeat 3

@@ -78,9 +78,10 @@ std::string objasnienie_typu(int typ, long liniowy, const std::string& linia) {
     return linia +
            ": rekord typu 04 przenosi dane pod adres 0x810000, gdzie avr-gcc umieszcza pamięć "
            "EEPROM (sekcję .eeprom); obsługiwane są tylko adresy 16-bitowe, a flash i EEPROM "
-           "wymagają osobnych plików. Podaj plik .elf wprost albo rozdziel plik (docs/hex.md):" +
-           n + kSrecFlash + n + kSrecEeprom + n + "albo utwórz oba pliki z pliku ELF:" + n +
-           kObjcopyFlash + n + kObjcopyEeprom;
+           "wymagają osobnych plików. " +
+           (czyta_elf() ? "Podaj plik .elf wprost albo rozdziel plik" : "Rozdziel plik") +
+           " (docs/hex.md):" + n + kSrecFlash + n + kSrecEeprom + n +
+           "albo utwórz oba pliki z pliku ELF:" + n + kObjcopyFlash + n + kObjcopyEeprom;
   }
   switch (typ) {
     case 3:
@@ -172,12 +173,14 @@ int hex2bin(int argc, char** argv) {
   std::printf("%s\n", wynik.c_str());
   std::fflush(stdout);
   const std::string objasnienie =
-      jest_elf(tekst) ? std::string(
-                            "To plik ELF, nie Intel HEX: program-flash, verify-flash, "
-                            "program-eeprom i verify-eeprom przyjmują go wprost, a "
-                            "pliki Intel HEX daje z niego avr-objcopy (docs/hex.md):\n") +
-                            kObjcopyFlash + "\n" + kObjcopyEeprom
-                      : objasnienie_hex(przyczyna);
+      jest_elf(tekst)
+          ? std::string(czyta_elf() ? "To plik ELF, nie Intel HEX: program-flash, verify-flash, "
+                                      "program-eeprom i verify-eeprom przyjmują go wprost, a "
+                                      "pliki Intel HEX daje z niego avr-objcopy (docs/hex.md):\n"
+                                    : "To plik ELF, nie Intel HEX; pliki Intel HEX daje z niego "
+                                      "avr-objcopy (docs/hex.md):\n") +
+                kObjcopyFlash + "\n" + kObjcopyEeprom
+          : objasnienie_hex(przyczyna);
   if (!objasnienie.empty()) std::fprintf(stderr, "%s\n", objasnienie.c_str());
   // Anything but a clean conversion leaves the output alone: a partial image must never
   // pass for the file's contents.

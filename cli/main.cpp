@@ -2,8 +2,10 @@
 #include <cstring>
 
 #include "cli/polecenia.h"
+#include "cli/system.h"
 
 int main(int argc, char** argv) {
+  ostrel::cli::przygotuj_konsole(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
     std::printf("ostrel-cli %s\n", OSTREL_WERSJA);
     return 0;

@@ -1,11 +1,6 @@
 // The headless programmer front end: the search, then one operation that puts on the
 // wire exactly the bytes of the windowed program's operation.
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +13,7 @@
 #include "cli/objasnienie_hex.h"
 #include "cli/pliki.h"
 #include "cli/polecenia.h"
+#include "cli/system.h"
 #include "devices/uklady.h"
 #include "protocol/bezpieczniki.h"
 #include "protocol/operacje.h"
@@ -110,16 +106,8 @@ constexpr int kKodWywolania = 2;
 // so restored), no file is written, and the program dies of the signal.
 volatile std::sig_atomic_t g_sygnal = 0;
 
-extern "C" void przy_sygnale(int numer) {
-  g_sygnal = numer;
-}
-
 void lap_sygnaly() {
-  struct sigaction sa {};
-  sa.sa_handler = przy_sygnale;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+  lap_przerwania(g_sygnal);
 }
 
 // An error that is not about the call: said without the pointer to --help.
@@ -138,7 +126,7 @@ int blad_uzycia(const std::string& tekst) {
 // draws nothing here: the operations report their progress to `postep`.
 class WidokCli : public Widok {
  public:
-  WidokCli() : terminal_(isatty(STDERR_FILENO) != 0) {}
+  WidokCli() : terminal_(terminal_bledow()) {}
   // Progress is shown only while an operation runs; `fazy` names its phases in order
   // (a fall of the bar starts the next one).
   void pokazuj(std::vector<const char*> fazy = {}) {
@@ -205,9 +193,7 @@ int zglos_puste_lacza(PlatformaSzeregowa& platforma, int pierwszy, int ostatni) 
   int ile = 0;
   for (const OpisPortu& o : platforma.opisz_porty(ostatni)) {
     if (o.numer < pierwszy || o.skad != Przypisanie::lacze || o.istnieje) continue;
-    std::vector<char> cel(4096);
-    const ssize_t n = readlink(o.urzadzenie.c_str(), cel.data(), cel.size() - 1);
-    const std::string dokad = n > 0 ? std::string(cel.data(), static_cast<std::size_t>(n)) : "";
+    const std::string dokad = cel_lacza(o.urzadzenie);
     std::fprintf(stderr,
                  "ostrel-cli: com%d: łącze %s prowadzi do %s, którego nie ma; popraw je albo "
                  "usuń (dopóki istnieje, porty com1..com4 nie są wybierane automatycznie)\n",
@@ -395,7 +381,7 @@ struct Sesja {
   bool kasowanie = true;
   bool jest_obraz = false;
   bool sprawdzono = false;  // the chip's signature was read (and the input drained) just now
-  bool w_sesji = false;     // the check left the programming session open for the command
+  bool w_trybie = false;    // that read left the part in programming mode
 };
 
 Wynik polecenie_pamieci(Sesja& s) {
@@ -413,11 +399,11 @@ Wynik polecenie_pamieci(Sesja& s) {
   Strumien odczyt;
   WynikOperacji w;
   if (kod < 2) {
-    w = czytaj(s.p.sterownik(), u, m, odczyt, postep);
+    w = czytaj(s.p.sterownik(), u, m, odczyt, postep, s.w_trybie);
   } else if (kod < 4) {
-    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono);
+    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie);
   } else {
-    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_sesji}, postep);
+    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_trybie}, postep);
   }
   s.widok.zamknij_linie();
   s.widok.pokazuj();
@@ -522,7 +508,7 @@ Wynik polecenie_blokady(Sesja& s) {
 
 Wynik polecenie_kasowania(Sesja& s) {
   const Uklad u = s.p.uklad();
-  const WynikOperacji w = kasuj(s.p.sterownik(), u);
+  const WynikOperacji w = kasuj(s.p.sterownik(), u, s.w_trybie);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
   if (!w.ok()) return zglos_wynik(w, u);
   std::printf("Układ skasowany\n");
@@ -710,30 +696,36 @@ void wypisz_uklady() {
 int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
                    const Programator::OdczytSygnatury& o);
 
+// 'L' for a session the signature read left open, and whatever came late drained.
+void zamknij_sesje(Programator& p, bool& otwarta) {
+  if (!otwarta) return;
+  otwarta = false;
+  zakoncz_sesje(p.sterownik());
+  try {
+    p.oproznij_wejscie();
+  } catch (const PorzucenieOperacji&) {
+    // The command that follows meets the same line and says so.
+  }
+}
+
+// `otwarta` asks to keep the part in programming mode for the command (the commands run
+// through the operations: one 'P' for the check and the command); it says on return
+// whether the session is still open.
 int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus,
-                      bool& w_sesji) {
-  // Programming a part whose row works in one session: the check's 'T' and 'P' serve
-  // the operation too (one 'P' the fewer, 100 ms on an AVR910 firmware).
-  const bool laczy =
-      p.uklad().jedna_sesja && polecenie.rodzaj == Rodzaj::pamiec && polecenie.operacja >= 4;
-  w_sesji = false;
+                      bool& otwarta) {
   Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, laczy); w != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, otwarta); w != Wynik::ok) {
+    otwarta = false;
     if (g_sygnal != 0) return -1;
     zglos_wynik_modelu(p, w);
     return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
   }
   const int k = ocen_sygnature(indeks, polecenie, wymus, o);
-  if (!laczy) return k;
-  if (k < 0 && jest_sygnatura(o)) {
-    w_sesji = true;
-    return k;
-  }
-  // Refused, or no signature to go on with: the session ends here.
-  try {
-    p.sterownik().zamknij();
-  } catch (const PorzucenieOperacji&) {
-  }
+  // Going on with a chip that answered: the session stays open for the command.
+  if (k < 0 && jest_sygnatura(o)) return k;
+  // Refused, or no signature (a late part of the answer must not pass for the next
+  // command's acknowledgement): the session ends here.
+  zamknij_sesje(p, otwarta);
   return k;
 }
 
@@ -870,9 +862,7 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
   std::fflush(stdout);
   std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
                zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
-  std::signal(numer, SIG_DFL);
-  std::raise(numer);
-  std::_Exit(128 + numer);
+  zakoncz_przerwaniem(numer);
 }
 
 }  // namespace
@@ -912,11 +902,15 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
       koniec_opcji = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
       std::fputs(kUzycie, stdout);
+      std::fputs(dopisek_uzycia(), stdout);
       return 0;
     } else if (std::strcmp(a, "--port") == 0) {
       const char* v = wartosc();
       // A device path names the device itself; anything else must be a port number.
-      if (v != nullptr && std::strchr(v, '/') != nullptr) {
+      if (v != nullptr && numer_nazwanego_portu(v) != 0) {
+        w.numer_portu = numer_nazwanego_portu(v);
+        w.sciezka_portu.clear();
+      } else if (v != nullptr && jest_sciezka_urzadzenia(v)) {
         w.sciezka_portu = v;
         w.numer_portu = 0;
       } else if (v == nullptr) {
@@ -965,7 +959,7 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
   if (pozycyjne.empty()) return blad_uzycia("brak polecenia");
   if (pozycyjne[0] == "ports") {
     if (pozycyjne.size() != 1) return blad_uzycia("polecenie ports nie ma argumentów");
-    std::fputs(tekst_listy_portow(*utworz_platforme_posix()).c_str(), stdout);
+    std::fputs(tekst_listy_portow(*utworz_platforme()).c_str(), stdout);
     return 0;
   }
   if (pozycyjne[0] == "parts") {
@@ -1044,22 +1038,18 @@ int przygotuj_wejscie(Sesja& s) {
   return -1;
 }
 
-// An explicit device that is not there is said before anything else; a relative path is
-// taken from the current folder, as a shell user means it. -1 to go on.
-int sprawdz_sciezke(std::string& sciezka) {
-  if (sciezka.empty()) return -1;
-  if (sciezka[0] != '/') {
-    while (sciezka.rfind("./", 0) == 0) sciezka.erase(0, 2);
-    std::vector<char> katalog(4096);
-    if (getcwd(katalog.data(), katalog.size()) != nullptr)
-      sciezka = std::string(katalog.data()) + "/" + sciezka;
-  }
-  struct stat st {};
-  if (stat(sciezka.c_str(), &st) != 0) {
-    const int e = errno;
-    return blad("--port " + sciezka + ": " +
-                    (e == EACCES ? std::string("brak uprawnień") : std::string("nie istnieje")),
-                kod_wyjscia(Wynik::port_niedostepny));
+// An explicit device or port that is not there is said before anything else; a relative
+// path is taken from the current folder, as a shell user means it. -1 to go on.
+int sprawdz_port_wywolania(Wywolanie& w) {
+  if (!w.sciezka_portu.empty()) {
+    w.sciezka_portu = pelna_sciezka_urzadzenia(w.sciezka_portu);
+    if (const std::string powod = brak_urzadzenia(w.sciezka_portu); !powod.empty())
+      return blad("--port " + w.sciezka_portu + ": " + powod, kod_wyjscia(Wynik::port_niedostepny));
+  } else if (w.numer_portu != 0) {
+    if (const std::string powod = brak_portu(w.numer_portu); !powod.empty()) {
+      return blad("--port COM" + std::to_string(w.numer_portu) + ": " + powod,
+                  kod_wyjscia(Wynik::port_niedostepny));
+    }
   }
   return -1;
 }
@@ -1125,9 +1115,12 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
   }
   // info reads the signature itself.
   if (s.polecenie.rodzaj == Rodzaj::informacje) return -1;
-  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, s.w_sesji);
+  // The commands that run through the operations go on in the check's session.
+  bool otwarta = s.polecenie.rodzaj == Rodzaj::pamiec || s.polecenie.rodzaj == Rodzaj::kasowanie;
+  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, otwarta);
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   s.sprawdzono = true;
+  s.w_trybie = otwarta;
   return k;
 }
 
@@ -1182,7 +1175,7 @@ int programator(int argc, char** argv) {
         b >= 0)
       return b;
   }
-  if (const int k = sprawdz_sciezke(w.sciezka_portu); k >= 0) return k;
+  if (const int k = sprawdz_port_wywolania(w); k >= 0) return k;
 
   lap_sygnaly();
   if (const int k = znajdz_programator(p, port, w); k >= 0) return k;

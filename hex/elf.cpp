@@ -97,6 +97,10 @@ bool miesci_sie(std::uint64_t poczatek, std::uint64_t liczba, std::uint64_t rozm
 
 }  // namespace
 
+bool czyta_elf() {
+  return true;
+}
+
 bool jest_elf(const Strumien& plik) {
   const auto& d = plik.dane();
   return d.size() >= SELFMAG && std::memcmp(d.data(), ELFMAG, SELFMAG) == 0;

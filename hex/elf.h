@@ -15,6 +15,9 @@ inline constexpr unsigned long kElfKoniecFlash = 0x800000;     // flash: 0 up to
 inline constexpr unsigned long kElfPoczatekEeprom = 0x810000;  // EEPROM: from here ...
 inline constexpr unsigned long kElfKoniecEeprom = 0x820000;    // ... up to here
 
+// Whether this build reads ELF files; one without libelf refuses them with a hint.
+bool czyta_elf();
+
 // True when the file begins with the ELF magic number.
 bool jest_elf(const Strumien& plik);
 

@@ -56,7 +56,7 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    if (!o.w_sesji) {
+    if (!o.w_trybie) {
       if (o.oproznij) s.lacze().oproznij_wejscie();
       s.wybierz(u);
       s.wejdz();
@@ -79,14 +79,16 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
 }
 
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij) {
+                        const Postep& postep, bool oproznij, bool w_trybie) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    if (oproznij) s.lacze().oproznij_wejscie();
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      if (oproznij) s.lacze().oproznij_wejscie();
+      s.wybierz(u);
+      s.wejdz();
+    }
     WynikOperacji w;
     s.wejdz();
     if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
@@ -95,25 +97,29 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
   });
 }
 
-WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                     const Postep& postep) {
+WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
+                     bool w_trybie) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, u.bajty(m == Pamiec::flash)); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      s.wybierz(u);
+      s.wejdz();
+    }
     s.czytaj(u, m, obraz, postep);
     s.zamknij();
     return {};
   });
 }
 
-WynikOperacji kasuj(Sterownik& s, const Uklad& u) {
+WynikOperacji kasuj(Sterownik& s, const Uklad& u, bool w_trybie) {
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
-    s.wybierz(u);
-    s.wejdz();
+    if (!w_trybie) {
+      s.wybierz(u);
+      s.wejdz();
+    }
     s.kasuj(u);
     s.zamknij();
     return {};
@@ -210,7 +216,14 @@ WynikOperacji zapisz_bezpieczniki(Sterownik& s, const Uklad& u,
   });
 }
 
-WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt, bool zostaw_sesje) {
+WynikOperacji zakoncz_sesje(Sterownik& s) {
+  return przebieg([&]() -> WynikOperacji {
+    s.wyjdz();
+    return {};
+  });
+}
+
+WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt, bool otwarta) {
   odczyt = {};
   return przebieg([&]() -> WynikOperacji {
     if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
@@ -219,7 +232,7 @@ WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt, b
     s.wybierz(u);
     s.wejdz();
     odczyt = s.sygnatura();
-    if (zostaw_sesje && u.jedna_sesja) return WynikOperacji{};
+    if (otwarta) return {};
     s.wyjdz();
     // A late part of the answer must not pass for the next command's acknowledgement.
     s.lacze().oproznij_wejscie();

@@ -48,9 +48,9 @@ struct OpcjeProgramowania {
   // The input is drained first (the window's operations do; the CLI after its own
   // check of the chip does not need to).
   bool oproznij = true;
-  // 'T' and 'P' are behind: a signature check left the programming session open (parts
-  // whose row programs in one session).
-  bool w_sesji = false;
+  // The part is selected and in programming mode already (a signature read that left
+  // the session open): neither 'T' nor the first 'P' is sent again.
+  bool w_trybie = false;
 };
 
 // Writes the image to the memory from address 0, then reads it back.
@@ -58,20 +58,24 @@ struct OpcjeProgramowania {
 WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
                         const OpcjeProgramowania& o, const Postep& postep);
 // Compares the memory with the image.
+// w_trybie: as in OpcjeProgramowania.
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij = true);
+                        const Postep& postep, bool oproznij = true, bool w_trybie = false);
 // Reads the whole memory into `obraz`.
-WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep);
+WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
+                     bool w_trybie = false);
 // Erases the chip.
-WynikOperacji kasuj(Sterownik& s, const Uklad& u);
+WynikOperacji kasuj(Sterownik& s, const Uklad& u, bool w_trybie = false);
 // Writes the lock byte and, when given, the fuse byte.
 WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
                           std::optional<std::uint8_t> fuse);
-// The chip's signature: 'T', 'P', 's', 'L', the input drained around it.
-// `zostaw_sesje`, for a part whose row programs in one session: no 'L' after the
-// signature, so that programuj can go on with OpcjeProgramowania::w_sesji.
+// The chip's signature: 'T', 'P', 's', 'L', the input drained around it. otwarta: no
+// 'L', the part stays in programming mode for the operation that follows (w_trybie) or
+// for zakoncz_sesje.
 WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt,
-                        bool zostaw_sesje = false);
+                        bool otwarta = false);
+// 'L' for a session left open.
+WynikOperacji zakoncz_sesje(Sterownik& s);
 
 // One fuse or lock byte to write: its place in the row's `bezpieczniki` and the value.
 struct ZapisBezpiecznika {

@@ -166,7 +166,8 @@ class Programator : public Lacze {
   // three bytes, each awaited up to 33 reads (a missing one ends the answer); 'L' ->1;
   // drain. Wynik::ok, or brak_odpowiedzi when the programmer stopped answering.
   using OdczytSygnatury = ostrel::OdczytSygnatury;
-  Wynik czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt, bool zostaw_sesje = false);
+  // otwarta: the part stays in programming mode (see ostrel::sygnatura).
+  Wynik czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt, bool otwarta = false);
   // The same with the first row of the Parts' programmer that has the device code.
   Wynik czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt);
   // An operation's result as the status window says it: the programmer's silence and

@@ -4,11 +4,10 @@
 
 namespace ostrel {
 
-Wynik Programator::czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt,
-                                           bool zostaw_sesje) {
+Wynik Programator::czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt, bool otwarta) {
   odczyt = {};
   if (tryb_demo == 1) return Wynik::demo;
-  return zglos(ostrel::sygnatura(*sterownik_, u, odczyt, zostaw_sesje), u);
+  return zglos(ostrel::sygnatura(*sterownik_, u, odczyt, otwarta), u);
 }
 
 Wynik Programator::czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt) {

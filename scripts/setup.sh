@@ -12,6 +12,7 @@ PAKIETY=(
   xvfb xauth x11-utils imagemagick fonts-liberation
   desktop-file-utils man-db dpkg-dev file librsvg2-bin
   xdotool libx11-dev ccache
+  g++-mingw-w64-x86-64 wine64 zip googletest
 )
 
 brakujace=()

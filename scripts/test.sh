@@ -28,4 +28,10 @@ echo "== tests (normal)"
 ctest --test-dir build/normal --output-on-failure --timeout 600 || status=1
 echo "== tests (ASan + UBSan)"
 ctest --test-dir build/sanitize --output-on-failure --timeout 900 || status=1
+echo "== Windows build (mingw-w64) under Wine against the simulator"
+if bash scripts/build_windows.sh build/windows; then
+  timeout 900 bash scripts/test_windows.sh build/windows build/normal || status=1
+else
+  status=1
+fi
 exit $status

@@ -125,7 +125,7 @@ struct TCommPortDriver::Stan {
 TCommPortDriver::TCommPortDriver(std::unique_ptr<PlatformaSzeregowa> platforma,
                                  TimerPollingu* timer)
     : s_(std::make_unique<Stan>()) {
-  s_->platforma = platforma ? std::move(platforma) : utworz_platforme_posix();
+  s_->platforma = platforma ? std::move(platforma) : utworz_platforme();
   s_->timer = timer;
   s_->ReceiveBuffer.assign(s_->ComPortInBufSize, 0);
   if (s_->timer) s_->timer->ustaw_obsluge([this] { Tick(); });
@@ -137,7 +137,8 @@ TCommPortDriver::~TCommPortDriver() {
 }
 
 bool TCommPortDriver::IsOpen() const {
-  return s_->PortHandle > 0;
+  // A Win32 handle is a pointer: its sign says nothing.
+  return s_->PortHandle != 0 && s_->PortHandle != kNieprawidlowyUchwyt;
 }
 
 bool TCommPortDriver::Open() {

@@ -52,8 +52,10 @@ inline constexpr std::uint32_t kPurgeRxAbort = 2;  // end a read in progress
 inline constexpr std::uint32_t kPurgeTxClear = 4;  // drop the output queue
 inline constexpr std::uint32_t kPurgeRxClear = 8;  // drop the input queue
 
-// Handles are positive integers; kNieprawidlowyUchwyt (-1) is the failed open.
-using Uchwyt = std::int32_t;
+// Wide enough for any platform's handle (a file descriptor, a Win32 HANDLE). 0 is no
+// handle and kNieprawidlowyUchwyt (-1) the failed open; every other value, of either sign,
+// is an open port.
+using Uchwyt = std::intptr_t;
 inline constexpr Uchwyt kNieprawidlowyUchwyt = -1;
 
 // Why the last otworz() gave kNieprawidlowyUchwyt.
@@ -156,8 +158,14 @@ struct UstawieniaPosix {
   std::shared_ptr<FlagiSterownika> flagi;           // null: the real ioctls
 };
 
-// The platform used by the programs: POSIX termios.
+// The POSIX termios platform.
 std::unique_ptr<PlatformaSzeregowa> utworz_platforme_posix(UstawieniaPosix ustawienia = {});
+
+// The Win32 platform (CreateFileA on \\.\COMn and the Comm calls).
+std::unique_ptr<PlatformaSzeregowa> utworz_platforme_win32();
+
+// The platform of the system the program was built for.
+std::unique_ptr<PlatformaSzeregowa> utworz_platforme();
 
 // The periodic callback that replaces the original's hidden timer window. The owner
 // of the component supplies it: a Qt timer in the GUI, a small loop in the CLI and tests.

@@ -562,7 +562,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     if (n_we == 0 && c == Czekanie::na_wejscie) {
       // The read loop calls this once per pass; wait here, up to the tick
       // counter's resolution, for input instead of spinning.
-      pollfd p{h, POLLIN, 0};
+      pollfd p{static_cast<int>(h), POLLIN, 0};
       const int r = poll(&p, 1, 1);
       if (r > 0 && (p.revents & POLLIN)) {
         if (ioctl(h, FIONREAD, &n_we) != 0) n_we = 0;
@@ -575,7 +575,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     if (c == Czekanie::na_miejsce) {
       // A write loop may be stuck on a full output queue (whose count not every driver
       // reports). Wait the millisecond for room; with room, poll returns at once.
-      pollfd p{h, POLLOUT, 0};
+      pollfd p{static_cast<int>(h), POLLOUT, 0};
       if (poll(&p, 1, 1) > 0 && (p.revents & POLLOUT) == 0) spij_1ms();
     }
     we = n_we > 0 ? static_cast<std::uint32_t>(n_we) : 0;

@@ -57,6 +57,7 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
   const int moj = znajdz_uklad(uklad.nazwa);
   if (moj >= 0)
     std::memcpy(sygnatura_, kUklady[static_cast<std::size_t>(moj)].sygnatura.bajty.data(), 3);
+  if (ustawienia_.sygnatura) std::memcpy(sygnatura_, ustawienia_.sygnatura->data(), 3);
   // A new part has serial programming enabled (SPIEN programmed, 0) and every other
   // fuse unprogrammed.
   switch (rodzina(uklad.kod_ukladu)) {
@@ -122,6 +123,14 @@ void Automat::kasuj() {
   std::fill(flash_.begin(), flash_.end(), 0xFF);
   std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
   zamek_ = 0xFF;
+}
+
+std::vector<std::uint8_t> Automat::odpowiedz_s() const {
+  const auto inna = ustawienia_.sygnatura_przy_kodzie.find(kod_);
+  if (inna != ustawienia_.sygnatura_przy_kodzie.end()) {
+    return {inna->second[2], inna->second[1], inna->second[0]};
+  }
+  return {sygnatura_[2], sygnatura_[1], sygnatura_[0]};
 }
 
 std::uint8_t Automat::bajt_F() const {
@@ -252,8 +261,12 @@ bool Automat::wykonaj_avr910(Odpowiedz& odp) {
       odp.zajetosc_ms = kZajetoscP;
       break;
     case 't':
-      // One firmware, one list, whatever part is in the socket.
-      for (const KodFirmware& k : kKodyFirmware) out.push_back(k.kod);
+      if (ustawienia_.lista_kodow) {
+        out = *ustawienia_.lista_kodow;
+      } else {
+        // One firmware, one list, whatever part is in the socket.
+        for (const KodFirmware& k : kKodyFirmware) out.push_back(k.kod);
+      }
       out.push_back(0);
       return true;
     case 'b':
@@ -315,7 +328,9 @@ bool Automat::wykonaj_avr910(Odpowiedz& odp) {
     case 'f':
       if (wlasciwy) return false;  // the chip answers as with any firmware
       if (polecenie_ == 's') {
-        out = {0xFF, 0xFF, 0xFF};
+        out = ustawienia_.sygnatura_przy_kodzie.count(kod_) != 0
+                  ? odpowiedz_s()
+                  : std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF};
         return true;
       }
       if (polecenie_ == 'F') {
@@ -351,7 +366,7 @@ void Automat::wykonaj(Odpowiedz& odp) {
       return;
     case 's':
       // Programmers of this family send the last signature byte first.
-      out = {sygnatura_[2], sygnatura_[1], sygnatura_[0]};
+      out = odpowiedz_s();
       return;
     case 'F':
       out.push_back(bajt_F());
@@ -366,7 +381,11 @@ void Automat::wykonaj(Odpowiedz& odp) {
       adres_ = 0;
       adres_eeprom_ = 0;
       break;
-    case 'T':  // the chip in the socket is fixed; the code is only acknowledged
+    case 'T':
+      // The chip in the socket is fixed; the code only chooses a signature answer given
+      // for it.
+      kod_ = arg;
+      break;
     case 'L':
     case 'x':
     case 'y':
@@ -421,10 +440,14 @@ void Automat::wykonaj(Odpowiedz& odp) {
       return;
     case 't': {
       // Every device code of the table once, then the terminating 0.
-      for (const Uklad& u : kUklady) {
-        // A row this programmer does not serve has no code (0, the list's end).
-        if (u.kod_ukladu != 0 && std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
-          out.push_back(u.kod_ukladu);
+      if (ustawienia_.lista_kodow) {
+        out = *ustawienia_.lista_kodow;
+      } else {
+        for (const Uklad& u : kUklady) {
+          // A row this programmer does not serve has no code (0, the list's end).
+          if (u.kod_ukladu != 0 && std::find(out.begin(), out.end(), u.kod_ukladu) == out.end()) {
+            out.push_back(u.kod_ukladu);
+          }
         }
       }
       out.push_back(0);

@@ -2,7 +2,10 @@
 // bytes one by one and, when a command is complete, gives its answer.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,12 @@ struct Ustawienia {
   std::uint8_t kod_startowy = 0x20;  // avr910: the device code in force at power-up
   // avr910: the block buffer 'b' reports (bytes); 0: no block commands ('b' gets '?').
   std::uint16_t rozmiar_bloku = 64;
+  // The chip's signature (address order, 1E first) instead of its part's in the table.
+  std::optional<std::array<std::uint8_t, 3>> sygnatura;
+  // What 's' answers while a device code is in force ('T'), whatever the chip's.
+  std::map<std::uint8_t, std::array<std::uint8_t, 3>> sygnatura_przy_kodzie;
+  // The codes 't' answers (before its 0) instead of the firmware's own list.
+  std::optional<std::vector<std::uint8_t>> lista_kodow;
 };
 
 // Busy times of the avr910 firmware (before its answer), in milliseconds.
@@ -75,7 +84,7 @@ class Automat : public Model {
   }
 
   std::vector<std::uint8_t>& flash() override { return flash_; }
-  // avr910: the device code in force and the address register.
+  // The device code in force (last given with 'T') and the avr910 address register.
   std::uint8_t kod() const { return kod_; }
   std::uint16_t adres() const { return static_cast<std::uint16_t>(adres_); }
   std::vector<std::uint8_t>& eeprom() override { return eeprom_; }
@@ -93,6 +102,8 @@ class Automat : public Model {
   // One unit of a block: the chip's memory cell for the k-th byte from the register.
   std::uint8_t* komorka(bool flash, std::size_t k);
   std::uint8_t bajt_F() const;
+  // The 's' answer (last byte first): the one given for the code in force, else the chip's.
+  std::vector<std::uint8_t> odpowiedz_s() const;
   std::uint8_t uniwersalne();
   void zapisz_flash(std::size_t indeks, std::uint8_t b);
   std::uint8_t czytaj_flash(std::size_t indeks) const;
@@ -107,7 +118,7 @@ class Automat : public Model {
   std::uint32_t adres_eeprom_ = 0;    // advanced by 'd' and 'D'
   std::uint8_t zamek_ = 0xFF;         // lock byte as written with 'l' (bits only ever clear)
   std::uint8_t bezpieczniki_ = 0xFF;  // fuse byte as written with 'f'
-  std::uint8_t kod_ = 0;              // avr910: the device code last given with 'T'
+  std::uint8_t kod_ = 0;              // the device code last given with 'T'
   std::uint8_t polecenie_ = 0;        // command being received
   int oczekiwane_argumenty_ = 0;      // argument bytes still to come
   int liczba_argumentow_ = 0;         // argument bytes received so far

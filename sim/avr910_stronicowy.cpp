@@ -45,11 +45,14 @@ std::string tekst(const char* format, unsigned a, unsigned b = 0, unsigned c = 0
 
 Avr910Stronicowy::Avr910Stronicowy(const UkladStronicowy& dane, Ustawienia ustawienia,
                                    std::vector<std::uint8_t> kody, int nieudane_synchronizacje)
-    : uklad_(dane, nieudane_synchronizacje),
+    : dane_(dane),
+      uklad_(dane_, nieudane_synchronizacje),
       ustawienia_(std::move(ustawienia)),
       kody_(std::move(kody)),
       kod_(ustawienia_.kod_startowy),
       adres_(ustawienia_.adres_startowy) {
+  if (ustawienia_.sygnatura) dane_.sygnatura = *ustawienia_.sygnatura;
+  if (kody_.empty() && ustawienia_.lista_kodow) kody_ = *ustawienia_.lista_kodow;
   if (kody_.empty()) {
     for (const KodFirmware& k : kKodyFirmware) kody_.push_back(k.kod);
   }
@@ -317,10 +320,15 @@ void Avr910Stronicowy::wykonaj(Odpowiedz& odp) {
       spi(0xAC, 0x80, 0, 0);
       odp.zajetosc_ms = kInstrukcjaSpi + kPoKasowaniu;
       break;
-    case 's':
+    case 's': {
       out = {spi(0x30, 0, 2, 0), spi(0x30, 0, 1, 0), spi(0x30, 0, 0, 0)};
       odp.zajetosc_ms = 3 * kInstrukcjaSpi;
+      const auto inna = ustawienia_.sygnatura_przy_kodzie.find(kod_);
+      if (inna != ustawienia_.sygnatura_przy_kodzie.end()) {
+        out = {inna->second[2], inna->second[1], inna->second[0]};
+      }
       return;
+    }
     // Fuses and lock read as one byte, without CR.
     case 'F':
       out.push_back(spi(0x50, 0x00, 0, 0));

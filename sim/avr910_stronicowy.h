@@ -26,9 +26,13 @@ inline constexpr int kNajwiecejOdczytowPollingu = 256;  // then the firmware giv
 
 class Avr910Stronicowy : public Model {
  public:
-  // `kody`: the codes the firmware lists for 't' (empty: its own list).
+  // `kody`: the codes the firmware lists for 't' (empty: `ustawienia.lista_kodow`, else
+  // its own list). `ustawienia.sygnatura` replaces the chip's signature bytes.
   Avr910Stronicowy(const UkladStronicowy& dane, Ustawienia ustawienia,
                    std::vector<std::uint8_t> kody, int nieudane_synchronizacje);
+  // The chip refers to dane_: a copy would refer to the original's.
+  Avr910Stronicowy(const Avr910Stronicowy&) = delete;
+  Avr910Stronicowy& operator=(const Avr910Stronicowy&) = delete;
 
   bool przyjmij(std::uint8_t bajt, Odpowiedz& odp) override;
   void przerwij() override;
@@ -53,6 +57,7 @@ class Avr910Stronicowy : public Model {
   void dalej() { adres_ = static_cast<std::uint16_t>(adres_ + 1); }
   std::uint16_t strona() const { return strona_kodu(kod_); }
 
+  UkladStronicowy dane_;  // the part's facts, with a signature given instead of its own
   UkladSpi uklad_;
   Ustawienia ustawienia_;
   std::vector<std::uint8_t> kody_;

@@ -1,8 +1,11 @@
 #include "sim/opcje.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace ostrel::sim {
 
@@ -39,6 +42,29 @@ bool dwa_znaki_drukowalne(std::string_view tekst) {
   for (char c : tekst) {
     if (c < 0x20 || c > 0x7e) return false;
   }
+  return true;
+}
+
+// Two-digit hex bytes separated by commas ("1E,93,01"), at least one.
+bool bajty_hex(std::string_view tekst, std::vector<std::uint8_t>& wynik) {
+  wynik.clear();
+  for (;;) {
+    const std::size_t przecinek = tekst.find(',');
+    const std::string_view b = tekst.substr(0, przecinek);
+    std::uint8_t v = 0;
+    if (b.size() != 2) return false;
+    auto [koniec, ec] = std::from_chars(b.data(), b.data() + 2, v, 16);
+    if (ec != std::errc() || koniec != b.data() + 2) return false;
+    wynik.push_back(v);
+    if (przecinek == std::string_view::npos) return true;
+    tekst.remove_prefix(przecinek + 1);
+  }
+}
+
+bool sygnatura(std::string_view tekst, std::array<std::uint8_t, 3>& wynik) {
+  std::vector<std::uint8_t> b;
+  if (!bajty_hex(tekst, b) || b.size() != 3) return false;
+  wynik = {b[0], b[1], b[2]};
   return true;
 }
 
@@ -86,9 +112,17 @@ const char* tekst_pomocy() {
          "  --block-size N       avr910: block buffer 'b' reports for 'B'/'g' (default\n"
          "                       64); 0: no block commands, 'b' answered '?'\n"
          "  --device-codes LIST  avr910 with an ATtiny/ATmega: the codes 't' lists, comma\n"
-         "                       separated (0x23,0x76); default the firmware's own list\n"
+         "                       separated (0x23,0x76); default --device-list's, else\n"
+         "                       the firmware's own list\n"
          "  --sync-failures N    avr910 with an ATtiny/ATmega: the chip ignores the first\n"
          "                       N Programming Enables\n"
+         "  --signature XX,XX,XX the chip's signature bytes at addresses 0, 1, 2 (hex),\n"
+         "                       instead of its part's\n"
+         "  --signature-under CODE=XX,XX,XX\n"
+         "                       what 's' answers while device code CODE (decimal or 0x\n"
+         "                       hex) is in force from 'T'; repeatable\n"
+         "  --device-list XX,XX,...\n"
+         "                       the device codes (hex) 't' answers before its 00\n"
          "  --version            print the program's name and version\n";
 }
 
@@ -197,6 +231,21 @@ bool parsuj_opcje(int argc, char** argv, Opcje& o, bool& pomoc, bool& wersja, st
     } else if (nazwa == "--sync-failures") {
       dobrze = liczba(w, n) && n <= 1000;
       o.nieudane_synchronizacje = static_cast<int>(n);
+    } else if (nazwa == "--signature") {
+      std::array<std::uint8_t, 3> b{};
+      dobrze = sygnatura(w, b);
+      o.programator.sygnatura = b;
+    } else if (nazwa == "--signature-under") {
+      const std::size_t rowna = w.find('=');
+      std::array<std::uint8_t, 3> b{};
+      dobrze = rowna != std::string_view::npos && liczba_z_podstawa(w.substr(0, rowna), 0xFF, n) &&
+               sygnatura(w.substr(rowna + 1), b);
+      if (dobrze) o.programator.sygnatura_przy_kodzie[static_cast<std::uint8_t>(n)] = b;
+    } else if (nazwa == "--device-list") {
+      std::vector<std::uint8_t> kody;
+      // 00 ends the list on the wire: it cannot be one of its codes.
+      dobrze = bajty_hex(w, kody) && std::find(kody.begin(), kody.end(), 0) == kody.end();
+      o.programator.lista_kodow = kody;
     } else if (nazwa == "--garbage-every") {
       dobrze = liczba(w, o.smieci_co) && o.smieci_co >= 1;
     } else {

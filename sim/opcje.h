@@ -33,9 +33,11 @@ struct Opcje {
   // The firmware itself and the power-up code are in `programator`.
   std::optional<std::uint16_t> adres_startowy;
   double skala_zajetosci = 1.0;  // --busy-scale: the firmware's busy times times this
-  // --block-size is in `programator` (avr910: the buffer 'b' reports, 0 none).
+  // --block-size is in `programator` (avr910: the buffer 'b' reports, 0 none), and so
+  // are --signature, --signature-under and --device-list.
   // avr910 with a page-mode part: the codes 't' lists (--device-codes; empty: the
-  // firmware's own) and Programming Enables the chip lets pass first (--sync-failures).
+  // firmware's own or --device-list) and Programming Enables the chip lets pass first
+  // (--sync-failures).
   std::vector<std::uint8_t> kody_firmware;
   int nieudane_synchronizacje = 0;
 };

@@ -204,6 +204,13 @@ TEST(LaczaCom, PortWithoutRightsIsExplained) {
   } przypadki[] = {
       {"dialout device", dialout != nullptr ? dialout->gr_gid : 0, 0660,
        "dodaj się do grupy dialout (sudo usermod -aG dialout $USER) i zaloguj się ponownie"},
+      // Joining the group would give only half of the access both directions need.
+      {"dialout read-only device", dialout != nullptr ? dialout->gr_gid : 0, 0640,
+       "urządzenie należy do root:dialout z prawami 0640, żadna grupa nie daje do niego "
+       "dostępu; prawa może zmienić administrator (na przykład regułą udev)"},
+      {"dialout write-only device", dialout != nullptr ? dialout->gr_gid : 0, 0620,
+       "urządzenie należy do root:dialout z prawami 0620, żadna grupa nie daje do niego "
+       "dostępu; prawa może zmienić administrator (na przykład regułą udev)"},
       {"root-only device", 0, 0600,
        "urządzenie należy do root:root z prawami 0600, żadna grupa nie daje do niego dostępu; "
        "prawa może zmienić administrator (na przykład regułą udev)"},

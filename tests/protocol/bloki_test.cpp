@@ -173,5 +173,92 @@ TEST(Avr910, CliProgrammerAndBaud) {
   for (const Krok& k : kroki) EXPECT_NE(k.host[0], 'F');
 }
 
+// ostrel-cli with the AVR910 type against the avr910 firmware on COM2.
+struct BlokiCli : ::testing::Test {
+  Pracownia pr;
+  Symulator sim(std::vector<std::string> opcje) {
+    opcje.insert(opcje.begin(), {"--firmware", "avr910"});
+    return symulator_na(pr, 2, std::move(opcje));
+  }
+  WynikCli cli(std::vector<std::string> a) {
+    a.insert(a.begin(), {"--port", "2", "--programmer", "avr910"});
+    return uruchom_cli(pr, std::move(a));
+  }
+};
+
+// The blocks of flash ('F', 'B' or 'g' with type 'F'), each with its size.
+std::vector<std::size_t> bloki_flash(const std::vector<Krok>& kroki, char polecenie) {
+  std::vector<std::size_t> n;
+  for (const Krok& k : kroki) {
+    if (k.host.size() >= 4 && k.host[0] == polecenie && k.host[3] == 'F')
+      n.push_back(static_cast<std::size_t>(k.host[1]) << 8 | k.host[2]);
+  }
+  return n;
+}
+
+// 'F' blocks count words: a part whose flash is addressed by bytes keeps the byte
+// commands, and its flash ends up holding the image.
+TEST_F(BlokiCli, ByteAddressedFlashKeepsTheByteCommands) {
+  Symulator s = sim({"--device", "AT89S8252", "--busy-scale", "0"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const Bajty f = wzor(150, 0x31);
+  zapisz_plik(pr / "f.hex", hex_z(f));
+  const WynikCli w = cli({"--device", "AT89S8252", "program-flash", pr / "f.hex"});
+  EXPECT_EQ(w.status, 0) << w.wyjscie << w.bledy;
+  s.zatrzymaj();
+  EXPECT_TRUE(czytaj_plik(pr / "flash2.bin") == nalozone(Bajty(8192, 0xFF), f));
+  const auto kroki = kroki_na(pr, 2);
+  EXPECT_TRUE(bloki_flash(kroki, 'B').empty() && bloki_flash(kroki, 'g').empty()) << opisz(kroki);
+}
+
+// A part the programmer does not list is refused after its list alone: the signature
+// check before a write sends nothing of its own for it.
+TEST_F(BlokiCli, UnlistedPartGetsNothingButTheListQuestion) {
+  Symulator s = sim({"--device", "AT90S2313", "--busy-scale", "0", "--device-list", "13,28"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device", "AT90S2313", "erase"});
+  EXPECT_EQ(w.status, 2) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Programator nie obsługuje układu AT90S2313\n");
+  s.zatrzymaj();
+  EXPECT_EQ(rozmowa_na(pr, 2), Rozmowa()({'S'}, 7)({'t'}, 3).tekst());
+}
+
+// Two differences in one block: the first is named.
+TEST_F(BlokiCli, BlockVerifyNamesTheFirstDifference) {
+  const Bajty f = wzor(100, 0x40);
+  zapisz_plik(pr / "chip.hex", hex_z(f));
+  Symulator s = sim({"--device", "AT90S2313", "--busy-scale", "0", "--flash", pr / "chip.hex"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  Bajty inny = f;
+  inny[5] ^= 0x01;
+  inny[9] ^= 0x02;
+  zapisz_plik(pr / "inny.hex", hex_z(inny));
+  const WynikCli w = cli({"--device", "AT90S2313", "verify-flash", pr / "inny.hex"});
+  EXPECT_EQ(w.status, 1) << w.bledy;
+  char tekst[96];
+  std::snprintf(tekst, sizeof tekst,
+                "Błąd weryfikacji pod adresem 0x0005: w pliku 0x%02X, w układzie 0x%02X\n", inny[5],
+                f[5]);
+  EXPECT_EQ(w.wyjscie, tekst);
+}
+
+// A programmer that reports a buffer above the 1024-byte cap, writes at its real pace
+// (a full block outlasts the usual answer bound) and an odd image: the blocks are capped,
+// whole words, and each one's answer is awaited as long as its writing takes.
+TEST_F(BlokiCli, CappedWholeWordBlocksAwaitedAsLongAsTheyTake) {
+  Symulator s = sim({"--device", "AT90S8515", "--block-size", "2048", "--busy-scale", "1.5"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const Bajty f = wzor(1025, 0x07);
+  zapisz_plik(pr / "f.hex", hex_z(f));
+  const WynikCli w = cli({"--device", "AT90S8515", "program-flash", pr / "f.hex"});
+  EXPECT_EQ(w.status, 0) << w.wyjscie << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Weryfikacja OK!\n");
+  s.zatrzymaj();
+  EXPECT_TRUE(czytaj_plik(pr / "flash2.bin") == nalozone(Bajty(8192, 0xFF), f));
+  const auto kroki = kroki_na(pr, 2);
+  EXPECT_EQ(bloki_flash(kroki, 'B'), (std::vector<std::size_t>{1024, 2})) << opisz(kroki);
+  EXPECT_EQ(bloki_flash(kroki, 'g'), (std::vector<std::size_t>{1024, 2})) << opisz(kroki);
+}
+
 }  // namespace
 }  // namespace ostrel::test

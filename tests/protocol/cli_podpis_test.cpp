@@ -37,11 +37,6 @@ bool wyslano(const std::vector<Krok>& kroki, const Bajty& host) {
   return std::any_of(kroki.begin(), kroki.end(), [&](const Krok& k) { return k.host == host; });
 }
 
-// The signature read: the device code, 'P', 's' and its three bytes, 'L'.
-Rozmowa& sygnatura(Rozmowa& r, std::uint8_t kod) {
-  return r({T, kod}, 1)({P}, 1)({s_}, 3)({L}, 1);
-}
-
 TEST_F(Podpis, MatchReadsTheSignatureBeforeTheWrite) {
   Symulator s = sim(2, {"--device", "AT90S2313"});
   ASSERT_TRUE(s.dziala()) << s.blad();
@@ -55,8 +50,8 @@ TEST_F(Podpis, MatchReadsTheSignatureBeforeTheWrite) {
   EXPECT_EQ(w.bledy.find('\r'), std::string::npos) << w.bledy;
   s.zatrzymaj();
   Rozmowa r;
-  r({'S'}, 7);
-  sygnatura(r, 0x20)({T, 0x20}, 1)({P}, 1)({e}, 1)({L}, 1)({P}, 1);
+  // The write goes on in the check's session: no second 'T' and 'P'.
+  r({'S'}, 7)({T, 0x20}, 1)({P}, 1)({s_}, 3)({e}, 1)({L}, 1)({P}, 1);
   r({A, 0, 0}, 1)({c, 0x12}, 1)({C, 0x34}, 1)({P}, 1)({A, 0, 0}, 1)({R}, 2)({L}, 1);
   EXPECT_TRUE(ta_sama_rozmowa(kroki(2), r));
 }
@@ -105,6 +100,38 @@ TEST_F(Podpis, MismatchRefusedUnlessForced) {
       << w.bledy;
   s3.zatrzymaj();
   EXPECT_TRUE(wyslano(kroki(3), {c, 0x12}));
+}
+
+// EEPROM programming is a write too: another part's EEPROM is left as it was.
+TEST_F(Podpis, EepromWriteOnAnotherPartIsRefused) {
+  Symulator s = sim(2, {"--device", "AT90S2313"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "e.eep", hex_z({0x12, 0x34}));
+  const WynikCli w = cli({"--device", "AT90S8515", "program-eeprom", pr / "e.eep"});
+  EXPECT_EQ(w.status, 5) << w.bledy;
+  EXPECT_NE(w.bledy.find("; nic nie zapisano (--force zapisuje mimo to)\n"), std::string::npos)
+      << w.bledy;
+  s.zatrzymaj();
+  const auto wyslane = polecenia(kroki(2));
+  EXPECT_EQ(std::count(wyslane.begin(), wyslane.end(), D), 0) << opisz(kroki(2));
+  EXPECT_TRUE(czytaj_plik(pr / "eeprom2.bin") == Bajty(128, 0xFF));
+}
+
+// Only the bytes the datasheet confirms are compared: an AT89S8252 whose third byte is not
+// the table's is still the part chosen, and is recognised.
+TEST_F(Podpis, UnconfirmedSignatureByteIsNotCompared) {
+  Symulator s = sim(2, {"--device", "AT89S8252", "--signature", "1E,72,05"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  WynikCli w = cli({"--device", "AT89S8252", "erase"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_NE(w.bledy.find("Sygnatura 1E 72 05: AT89S8252\n"), std::string::npos) << w.bledy;
+  w = cli({"--device", "auto", "erase"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_NE(w.bledy.find("Rozpoznano układ AT89S8252 (sygnatura 1E 72 05)\n"), std::string::npos)
+      << w.bledy;
+  s.zatrzymaj();
+  const auto wyslane = polecenia(kroki(2));
+  EXPECT_EQ(std::count(wyslane.begin(), wyslane.end(), e), 2) << opisz(kroki(2));
 }
 
 // No signature from the programmer: said, and the write goes on.
@@ -168,6 +195,24 @@ TEST_P(Auto, IdentifiesOrRefuses) {
   const auto k = kroki(2);
   EXPECT_FALSE(wyslano(k, {T, 0x0C})) << opisz(k);
   EXPECT_EQ(wyslano(k, {e}), r.status == 0) << opisz(k);
+}
+
+// A chip that reads as another part in a foreign mode is taken only when its signature
+// stands in that part's own mode: here the AT90S8515 gives the AT90S2313's signature under
+// the AT90S1200's code, and its own under the AT90S2313's.
+TEST_F(Podpis, AutoConfirmsTheSignatureInThePartsOwnMode) {
+  Symulator s = sim(2, {"--device", "AT90S8515", "--signature-under", "0x13=1E,91,01"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device", "auto", "erase"});
+  EXPECT_EQ(w.status, 2) << w.bledy;
+  EXPECT_NE(w.bledy.find("--device auto: sygnatura 1E 91 01 (AT90S2313) nie potwierdziła się w "
+                         "trybie tego układu (odczytano: 1E 93 01)"),
+            std::string::npos)
+      << w.bledy;
+  s.zatrzymaj();
+  const auto k = kroki(2);
+  EXPECT_TRUE(wyslano(k, {T, 0x20})) << opisz(k);
+  EXPECT_FALSE(wyslano(k, {e})) << opisz(k);
 }
 
 INSTANTIATE_TEST_SUITE_P(

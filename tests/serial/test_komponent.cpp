@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -161,6 +162,20 @@ TEST_F(Komponent, FailedOpenLeavesInvalidHandleAndNoTimer) {
   EXPECT_TRUE(p->stany.empty());
   EXPECT_TRUE(p->czasy.empty());
   EXPECT_EQ(port->InputCount(), 65535);
+}
+
+// A Win32 HANDLE is a pointer: one with the top bit set is as open as any other.
+TEST_F(Komponent, AnyHandleButZeroAndInvalidIsOpen) {
+  for (Uchwyt h : {Uchwyt{-8}, std::numeric_limits<Uchwyt>::min(), Uchwyt{0x7FFF0000}}) {
+    p->uchwyt = h;
+    ASSERT_TRUE(port->Open());
+    EXPECT_TRUE(port->IsOpen());
+    EXPECT_EQ(port->PortHandle(), h);
+    EXPECT_EQ(p->stany.size(), 1u);  // the settings went to that handle
+    port->Close();
+    EXPECT_FALSE(port->IsOpen());
+    p->stany.clear();
+  }
 }
 
 TEST_F(Komponent, PacketTimeoutRule) {

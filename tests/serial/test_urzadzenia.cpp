@@ -279,6 +279,16 @@ void zakoncz(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// A child of the test, killed and reaped however the test ends.
+struct Sprzatacz {
+  pid_t pid = -1;
+  ~Sprzatacz() { zakoncz(); }
+  void zakoncz() {
+    if (pid > 0) ::ostrel::zakoncz(pid);
+    pid = -1;
+  }
+};
+
 // Waits until the process has run exec (its name is then `nazwa`).
 bool czekaj_na_nazwe(pid_t pid, const std::string& nazwa) {
   for (int i = 0; i < 400; ++i) {
@@ -301,23 +311,28 @@ TEST(ListaPortow, HolderIsTheProcessThatHasThePortOpen) {
 
   const int fd = open(t.sciezka.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(fd, 0);
-  const pid_t bez_blokady = uspij_z(fd);
+  Sprzatacz bez_blokady{uspij_z(fd)};
+  const std::string kto_bez_blokady = "sleep (PID " + std::to_string(bez_blokady.pid) + ")";
   close(fd);
-  ASSERT_TRUE(czekaj_na_nazwe(bez_blokady, "sleep"));
+  ASSERT_TRUE(czekaj_na_nazwe(bez_blokady.pid, "sleep"));
   const std::string otwarty = tekst_listy_portow(*p);
   // The port would open, but the other program would take the programmer's answers:
-  // the search is refused it, with the program named.
-  EXPECT_EQ(p->otworz("\\\\.\\COM1"), kNieprawidlowyUchwyt);
-  EXPECT_EQ(p->blad_otwarcia().powod, PowodBledu::zajety);
-  EXPECT_EQ(p->blad_otwarcia().szczegoly, "sleep (PID " + std::to_string(bez_blokady) + ")");
-  zakoncz(bez_blokady);
+  // the search is refused it, with the program named. A handle it got all the same is
+  // given back before anything is checked: its lock would hold up the locker below.
+  const Uchwyt odmowa = p->otworz("\\\\.\\COM1");
+  const BladOtwarcia blad_odmowy = p->blad_otwarcia();
+  if (odmowa != kNieprawidlowyUchwyt) p->zamknij(odmowa);
+  EXPECT_EQ(odmowa, kNieprawidlowyUchwyt);
+  EXPECT_EQ(blad_odmowy.powod, PowodBledu::zajety);
+  EXPECT_EQ(blad_odmowy.szczegoly, kto_bez_blokady);
+  bez_blokady.zakoncz();
   const Uchwyt wolny = p->otworz("\\\\.\\COM1");
   EXPECT_GT(wolny, 0);
   p->zamknij(wolny);
   EXPECT_NE(otwarty.find(t.sciezka +
                          ": istnieje, odczyt i zapis dozwolone, otwarty bez blokady "
-                         "przez inny program: sleep (PID " +
-                         std::to_string(bez_blokady) + ")\n"),
+                         "przez inny program: " +
+                         kto_bez_blokady + "\n"),
             std::string::npos)
       << otwarty;
 
@@ -327,8 +342,9 @@ TEST(ListaPortow, HolderIsTheProcessThatHasThePortOpen) {
   ASSERT_EQ(pipe(rura), 0);
   const pid_t blokujacy = fork();
   if (blokujacy == 0) {
+    // Never waits for the lock: a test that failed to give its own back must not hang.
     const int f = open(t.sciezka.c_str(), O_RDWR | O_NOCTTY);
-    if (f < 0 || flock(f, LOCK_EX) != 0) _exit(1);
+    if (f < 0 || flock(f, LOCK_EX | LOCK_NB) != 0) _exit(1);
     const pid_t dziecko = uspij_z(f);
     [[maybe_unused]] const ssize_t n = write(rura[1], &dziecko, sizeof dziecko);
     _exit(0);
@@ -342,6 +358,7 @@ TEST(ListaPortow, HolderIsTheProcessThatHasThePortOpen) {
   const std::string zajety = tekst_listy_portow(*p);
   const Uchwyt h = p->otworz("\\\\.\\COM1");
   const BladOtwarcia blad = p->blad_otwarcia();
+  if (h != kNieprawidlowyUchwyt) p->zamknij(h);
   kill(dziecko, SIGKILL);  // a grandchild: init reaps it
   const std::string kto = "sleep (PID " + std::to_string(dziecko) + ")";
   EXPECT_NE(zajety.find(t.sciezka +

@@ -282,6 +282,24 @@ TEST(SymulatorPolecenia, IdentificationRevisionsAndModeFollowTheOptions) {
   EXPECT_TRUE(p.odpowiada({'S'}, bajty("XYZ")));
 }
 
+// The chip's signature, the one read under another device code, and the list of codes can
+// differ from the program's tables.
+TEST(SymulatorPolecenia, SignatureAndDeviceListFollowTheOptions) {
+  for (const char* firmware : {"ostrel", "avr910"}) {
+    SCOPED_TRACE(firmware);
+    Polaczenie p({"--device", "AT89S8252", "--firmware", firmware, "--busy-scale", "0",
+                  "--signature", "1E,72,05", "--signature-under", "0x13=1E,91,01", "--device-list",
+                  "86,13"});
+    ASSERT_TRUE(p.gotowe()) << p.sim().blad();
+    EXPECT_TRUE(p.odpowiada({'T', 0x86}, {CR}));
+    EXPECT_TRUE(p.odpowiada({'s'}, {0x05, 0x72, 0x1E}));
+    EXPECT_TRUE(p.odpowiada({'.', 0x30, 0x00, 0x02, 0x00}, {0x05, CR}));
+    EXPECT_TRUE(p.odpowiada({'T', 0x13}, {CR}));
+    EXPECT_TRUE(p.odpowiada({'s'}, {0x01, 0x91, 0x1E}));
+    EXPECT_TRUE(p.odpowiada({'t'}, {0x86, 0x13, 0x00}));
+  }
+}
+
 TEST(SymulatorPolecenia, UniversalCommandReadsAndWritesTheAvrMemories) {
   Polaczenie p({"--device", "AT90S8515"});
   ASSERT_TRUE(p.gotowe()) << p.sim().blad();
@@ -361,6 +379,28 @@ TEST(SymulatorAvr910, BytesSentWhileBusyBeyondTheBufferAreLost) {
   we.seekg(0);
   std::getline(we, linia);
   EXPECT_NE(linia.find("firmware avr910: address register 0x"), std::string::npos) << linia;
+}
+
+// A block keeps the firmware busy 4 ms for each of its bytes before its answer.
+TEST(SymulatorAvr910, BlockAnswerWaitsForEveryByteToBeWritten) {
+  KatalogTymczasowy k;
+  Polaczenie p({"--device", "AT90S2313", "--firmware", "avr910", "--power-up-address", "0", "--log",
+                k / "wire.log"});
+  ASSERT_TRUE(p.gotowe()) << p.sim().blad();
+  Bajty blok = {'B', 0, 64, 'F'};
+  blok.resize(4 + 64, 0x5A);
+  EXPECT_TRUE(p.odpowiada(blok, {CR}));
+  p.sim().zatrzymaj();
+  // On the simulator's own clock: from the block's last byte to its answer.
+  const auto wpisy = czytaj_dziennik(k / "wire.log");
+  double ostatni = -1, odpowiedz = -1;
+  for (const auto& w : wpisy) {
+    if (w.kierunek == '<') ostatni = w.ms;
+    if (w.kierunek == '>' && odpowiedz < 0) odpowiedz = w.ms;
+  }
+  ASSERT_GE(ostatni, 0);
+  std::printf("a 64-byte block answered %.1f ms after its last byte\n", odpowiedz - ostatni);
+  EXPECT_GE(odpowiedz - ostatni, 64 * 4.0);
 }
 
 }  // namespace

@@ -208,6 +208,26 @@ TEST_F(HarmonogramBezDemo, OverlongNameIsRefusedNotCut) {
   EXPECT_EQ(o.Form1.programator.nazwa_pliku, granica);
 }
 
+// The start-up's tick falls while the file dialog of "Przeglądaj" is open: it runs once
+// the handler has taken the chosen file, which the start-up then keeps.
+TEST_F(HarmonogramBezDemo, TickHeldByAFileDialogRunsAfterItsHandler) {
+  kliknij(o.Form3.Label1, QPoint(100, 5));
+  ASSERT_TRUE(o.Form1.isEnabled());
+  const std::string plik = konfiguracja.plik("wybrany.hex");
+  Konfiguracja::zapisz_plik(plik, hex_licznik(16));
+  o.Form1.wybor_pliku = [&](QFileDialog&) {
+    o.Form1.Timer1Timer();
+    return QString::fromStdString(plik);
+  };
+  o.Form1.Button1.click();
+  o.Form1.wybor_pliku = nullptr;
+  ASSERT_TRUE(czekaj_az([&] { return o.Form1.programator.brak_programatora == 1; }, 10000))
+      << "the start-up never ran";
+  czekaj_na_prace(o);
+  EXPECT_EQ(o.Form1.programator.nazwa_pliku, plik);
+  EXPECT_EQ(o.Form1.Label1.text().toStdString(), plik);
+}
+
 TEST_F(HarmonogramBezDemo, ButtonBeforeTheStartUpStillSearchesFirst) {
   // The last run used AT89S8252 and another file.
   konfiguracja.zapisz_ustawienia({6, 1, '/', 'x', '.', 'h', 'e', 'x'});

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
 
+#include "common/symulator.h"
 #include "ui/wyglad.h"
 
 namespace {
@@ -19,11 +21,21 @@ void filtr_komunikatow(QtMsgType typ, const QMessageLogContext& kontekst, const 
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  poprzedni = qInstallMessageHandler(filtr_komunikatow);
-  ostrel::ustaw_wyglad(app);
-  const auto tlumacz = ostrel::ustaw_jezyk(app);
-  app.setQuitOnLastWindowClosed(false);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  // Qt keeps the settings folder it first meets for the whole run, and the file dialogs
+  // write their state there: a folder of the run's own, removed after the last window,
+  // rather than the first test's folder, which would come back after the test removed it.
+  const ostrel::test::KatalogTymczasowy ustawienia_qt;
+  int wynik = 0;
+  {
+    QApplication app(argc, argv);
+    for (const QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(f, QSettings::UserScope, QString::fromStdString(ustawienia_qt.sciezka()));
+    poprzedni = qInstallMessageHandler(filtr_komunikatow);
+    ostrel::ustaw_wyglad(app);
+    const auto tlumacz = ostrel::ustaw_jezyk(app);
+    app.setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    wynik = RUN_ALL_TESTS();
+  }
+  return wynik;
 }

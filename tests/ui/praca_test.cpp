@@ -99,6 +99,52 @@ TEST_F(Praca, ClicksDuringAnOperationStartNothingAndACloseWaitsForTheEnd) {
   EXPECT_EQ(std::string(ustawienia.begin() + 2, ustawienia.end()), plik);
 }
 
+// The AVR910 type asks the programmer's list of parts before the first work after the
+// search. Bytes that reached the line before the question (here the answer to a 'V' that
+// another client of the line sent) are no part of the list: "8 " would read as the codes
+// of the AT90S8515 and the AT90S2313, which this programmer does not list.
+TEST(PracaAvr910, BytesOnTheLineBeforeTheListAreNoDeviceCodes) {
+  Konfiguracja konfiguracja{{1}};
+  Konfiguracja::zapisz_plik(konfiguracja.sciezka() + "/ostrel/Programator.cf",
+                            std::string("typ=avr910\n"));
+  const std::string log = konfiguracja.plik("wire.log");
+  Symulator sim({"--com", "1", "--device", "AT90S8515", "--firmware", "avr910", "--busy-scale", "0",
+                 "--device-list", "13", "--sw-version", "8 ", "--log", log},
+                kProgramSymulatora, konfiguracja.sciezka());
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
+  // Opened before the program holds the port for itself.
+  KlientPty drugi(sim.pty());
+  ASSERT_TRUE(drugi.otwarty());
+  Okna o;
+  uruchom_start(o);
+  ASSERT_EQ(o.Form3.Label1.text(), QStringLiteral("Znaleziono programator na com1"));
+  o.Form3.Button1.click();
+  o.Form1.ComboBox1.setCurrentIndex(11);
+  o.Form1.ComboBox1Change();
+  const std::string plik = konfiguracja.plik("f.hex");
+  Konfiguracja::zapisz_plik(plik, hex_licznik(64));
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(plik); };
+  o.Form1.Button3.click();
+  ASSERT_EQ(o.Form1.operacja, TForm1::kProgramujFlash);
+  // Polling ticks after the search's work: the worker owes the line no drain of its own.
+  const std::uint64_t tyki = o.Form1.praca.tyki_pollingu();
+  ASSERT_TRUE(czekaj_az([&] { return o.Form1.praca.tyki_pollingu() >= tyki + 2; }, 5000));
+
+  // The event loop stands still from here: no tick takes the answer off the line.
+  const auto odpowiedzi = [&] { return bajty_dziennika(czytaj_dziennik(log), '>').size(); };
+  const std::size_t przed = odpowiedzi();
+  ASSERT_TRUE(drugi.wyslij({'V'}));
+  for (int i = 0; i < 500 && odpowiedzi() < przed + 2; ++i) ::usleep(10000);
+  ASSERT_EQ(odpowiedzi(), przed + 2) << "the answer to 'V' never went out";
+  o.Form1.Timer1Timer();
+  czekaj_na_prace(o);
+  EXPECT_EQ(o.Form3.Label1.text().toStdString(), "Programator nie obsługuje układu AT90S8515");
+  const Bajty host = bajty_dziennika(czytaj_dziennik(log), '<');
+  const auto v = std::find(host.rbegin(), host.rend(), 'V');
+  ASSERT_NE(v, host.rend());
+  EXPECT_EQ(Bajty(v.base(), host.end()), Bajty{'t'}) << "only the list was asked for";
+}
+
 // The main window closed to input keeps the look of its progress and step labels.
 TEST(Wyglad, ProgressAndStepLabelsKeepTheirLookWhileTheWindowTakesNoInput) {
   Konfiguracja konfiguracja;

@@ -55,6 +55,23 @@ TEST_F(Status, TextClickBeforeTheSearchEnablesTheMainWindowOnly) {
   EXPECT_EQ(o.Form1.programator.tryb_demo, 1);
 }
 
+// OK while the search is still running is taken when it ends: no programmer, demo mode,
+// and a read afterwards neither waits for a port nor says that nothing answers.
+TEST_F(Status, OkDuringTheSearchEntersDemoModeWhenItEnds) {
+  o.Form1.Timer1Timer();
+  ASSERT_TRUE(o.Form1.zajety());
+  kliknij(o.Form3.Label1, QPoint(100, 5));
+  czekaj_na_prace(o);
+  EXPECT_EQ(o.Form3.Label1.text(), QStringLiteral("Nie znaleziono programatora - tryb demo"));
+  const std::string plik = konfiguracja.plik("odczyt.hex");
+  o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(plik); };
+  o.Form1.Button5.click();
+  ASSERT_EQ(o.Form1.operacja, TForm1::kCzytajFlash);
+  tyknij(o);
+  EXPECT_NE(o.Form3.Label1.text().toStdString(), kNieOdpowiada);
+  EXPECT_FALSE(std::filesystem::exists(plik));
+}
+
 TEST_F(Status, DemoModeRunsNoOperationButKeepsTheFileChoice) {
   uruchom_start(o);
   o.Form3.Button1.click();
