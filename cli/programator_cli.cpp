@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,7 +85,8 @@ constexpr int kKodWywolania = 2;
 
 // A signal that asked the program to end: every wait gives up, the port is closed (and
 // so restored), no file is written, and the program dies of the signal.
-volatile std::sig_atomic_t g_sygnal = 0;
+std::atomic<int> g_sygnal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 extern "C" void przy_sygnale(int numer) {
   g_sygnal = numer;
@@ -94,7 +97,9 @@ void lap_sygnaly() {
   sa.sa_handler = przy_sygnale;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+  // SIGPIPE too: a reader that went away (ostrel-cli info | head -c1) must not end the
+  // program with the port still in its raw state.
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &sa, nullptr);
 }
 
 // An error that is not about the call: said without the pointer to --help.
@@ -362,6 +367,9 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
       w = p.zaawansowane();
       if (w != Wynik::ok) break;
       wypisz_informacje(p);
+      // Out now, while the port is still ours: a reader that has gone is then told apart
+      // (SIGPIPE) before the port is handed back, not after.
+      std::fflush(stdout);
       return Wynik::ok;
     case Rodzaj::blokada: {
       // The dialog's write works on what its opening read left: the programmer's mode
@@ -563,13 +571,19 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
 }
 
 // Ends the program the way the signal would have, after the port has been handed back.
-// A write may have changed part of the chip before the signal came: that is said.
-[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis) {
+// A write may have changed part of the chip before the signal came, and a read may have
+// written its file before it: each is said as it is.
+[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis,
+                                   const std::string& zapisany_plik = {}) {
   const int numer = g_sygnal;
   port.Close();
   std::fflush(stdout);
+  const std::string co = zapis ? "układ mógł zostać zmieniony częściowo"
+                         : zapisany_plik.empty()
+                             ? "żaden plik nie został zapisany"
+                             : "plik " + zapisany_plik + " został zapisany przed sygnałem";
   std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
-               zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
+               co.c_str());
   std::signal(numer, SIG_DFL);
   std::raise(numer);
   std::_Exit(128 + numer);
@@ -590,13 +604,26 @@ int programator(int argc, char** argv) {
   bool koniec_opcji = false;
 
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (koniec_opcji || a[0] != '-' || a[1] == '\0') {
-      pozycyjne.emplace_back(a);
+    if (koniec_opcji || argv[i][0] != '-' || argv[i][1] == '\0') {
+      pozycyjne.emplace_back(argv[i]);
       continue;
     }
-    // The value that follows an option, or null at the end of the line.
-    auto wartosc = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    // "--opt=value" is "--opt value": the name alone below, the value kept aside.
+    std::string nazwa_opcji = argv[i];
+    std::optional<std::string> po_rownasie;
+    if (const auto r = nazwa_opcji.find('=');
+        nazwa_opcji.rfind("--", 0) == 0 && r != std::string::npos) {
+      po_rownasie = nazwa_opcji.substr(r + 1);
+      nazwa_opcji.resize(r);
+    }
+    const char* a = nazwa_opcji.c_str();
+    // The value of an option: after its '=', else the next argument; null when none.
+    auto wartosc = [&]() -> const char* {
+      if (po_rownasie) return po_rownasie->c_str();
+      return i + 1 < argc ? argv[++i] : nullptr;
+    };
+    // A switch given a value ("--force=yes") is no switch this program knows.
+    auto bez_wartosci = [&]() { return !po_rownasie.has_value(); };
     if (std::strcmp(a, "--") == 0) {
       koniec_opcji = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -622,9 +649,9 @@ int programator(int argc, char** argv) {
       const char* v = wartosc();
       if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu albo auto");
       uklad = v;
-    } else if (std::strcmp(a, "--no-erase") == 0) {
+    } else if (std::strcmp(a, "--no-erase") == 0 && bez_wartosci()) {
       bez_kasowania = true;
-    } else if (std::strcmp(a, "--force") == 0) {
+    } else if (std::strcmp(a, "--force") == 0 && bez_wartosci()) {
       wymus = true;
     } else if (std::strcmp(a, "--programmer") == 0) {
       const char* v = wartosc();
@@ -646,6 +673,9 @@ int programator(int argc, char** argv) {
       const int ktory = a[6] == '1' ? 0 : 1;
       if (v == nullptr || !parsuj_wlacznik(v, bezpiecznik[ktory]))
         return blad_uzycia(std::string(a) + " wymaga on albo off");
+    } else if (po_rownasie &&
+               (std::strcmp(a, "--no-erase") == 0 || std::strcmp(a, "--force") == 0)) {
+      return blad_uzycia(std::string("opcja ") + a + " nie przyjmuje wartości");
     } else {
       return blad_uzycia(std::string("nieznana opcja ") + a);
     }
@@ -831,7 +861,10 @@ int programator(int argc, char** argv) {
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   const Wynik w = wykonaj(p, *polecenie, widok, timer, ostatnie_dane, tryb, bezpiecznik);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
+  // A read that ended before the signal has written its file.
+  const bool odczyt = polecenie->rodzaj == Rodzaj::pamiec && polecenie->operacja < 2;
+  const std::string zapisany = odczyt && w == Wynik::ok ? argument : std::string();
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie), zapisany);
   // info reads the signature itself: a part other than the chosen one is pointed out.
   if (polecenie->rodzaj == Rodzaj::informacje && w == Wynik::ok && !automatycznie) {
     const auto bajty = adresowo(p.sygnatura);
@@ -848,7 +881,7 @@ int programator(int argc, char** argv) {
   // The answer of a closing 'L' that nobody awaits is still on its way: let the polling
   // take it before the port closes, as the windowed program would.
   przepusc_polling(timer, ostatnie_dane);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie));
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(*polecenie), zapisany);
   return kod_wyjscia(w);
 }
 

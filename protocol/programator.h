@@ -4,7 +4,7 @@
 #pragma once
 
 #include <array>
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -32,6 +32,7 @@ enum class Wynik {
   port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
   inny_uklad,        // the chip in the socket is not the chosen part
   nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
+  przerwano,         // "Przerwano": the user stopped it; programming mode left, no file
 };
 
 // The firmware the conversation is made for.
@@ -62,6 +63,9 @@ inline constexpr const char* kNieObslugujeUkladu = "Programator nie obsługuje u
 int kod_wyjscia(Wynik w);
 
 inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
+inline constexpr const char* kPrzerwano = "Przerwano";
+// "Port … jest niedostępny (urządzenie odłączone?)": the device of an open port went away.
+std::string tekst_odlaczenia(const std::string& port);
 inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
 inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
 // The programmer's mode in which the dialog's write also sends the fuse byte.
@@ -228,10 +232,16 @@ class Programator {
   };
   Roznica pierwsza_roznica;
 
-  // Set by a front end's signal handler (never null-dereferenced when unset): every wait
-  // gives up as if the programmer had stopped answering, so the port is closed and
-  // restored by the usual path and no file is written.
-  const volatile std::sig_atomic_t* przerwanie = nullptr;
+  // Set by a front end (a signal handler, the window's stop) when not null: every wait
+  // gives up at the next command, programming mode is left with 'L', no file is written
+  // and the operation ends as Wynik::przerwano.
+  const std::atomic<int>* przerwanie = nullptr;
+
+  // An operation that gave up: the reason said in the status window (the device gone,
+  // a stop, or silence) and its result.
+  Wynik porzucone();
+  // The port the search opened, as the texts name it ("com3 (/dev/ttyUSB0)").
+  std::string opis_portu() const;
 
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
@@ -241,7 +251,6 @@ class Programator {
   // 'F' read into `odpowiedz` (its preset stays when nothing comes) and decoded; the
   // AVR910 type sends no 'F' and marks the lock mode and fuses as not read.
   void czytaj_F(std::uint8_t& odpowiedz, bool odczyt_przyciskiem);
-  Wynik porzucone();
   Wynik przebieg_pamieci(int kod);
   // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
   void szukaj(int pierwszy, int ostatni);

@@ -33,6 +33,7 @@ int kod_wyjscia(Wynik w) {
     case Wynik::ok:
       return 0;
     case Wynik::blad_weryfikacji:
+    case Wynik::przerwano:
     case Wynik::blad_pliku:  // the operation's own file (a read's target) not written
       return 1;
     case Wynik::blad_hex:
@@ -254,7 +255,28 @@ void Programator::komunikat(const std::string& tekst) {
   widok.status_zmieniony(true);
 }
 
+std::string tekst_odlaczenia(const std::string& port) {
+  return "Port " + port + " jest niedostępny (urządzenie odłączone?)";
+}
+
+std::string Programator::opis_portu() const {
+  if (!port.DeviceName().empty()) return port.DeviceName();
+  const std::string n = "com" + std::to_string(static_cast<int>(port.ComPort()) + 1);
+  return port.OpenedDevice().empty() ? n : n + " (" + port.OpenedDevice() + ")";
+}
+
 Wynik Programator::porzucone() {
+  if (port.DeviceGone()) {
+    komunikat(tekst_odlaczenia(opis_portu()));
+    return Wynik::port_niedostepny;
+  }
+  if (przerwane()) {
+    // Out of programming mode, so the chip runs again; the answer is dropped by the
+    // polling, as after a read.
+    wyslij('L');
+    komunikat(kPrzerwano);
+    return Wynik::przerwano;
+  }
   komunikat(kNieOdpowiada);
   return Wynik::brak_odpowiedzi;
 }

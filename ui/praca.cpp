@@ -109,7 +109,7 @@ void Praca::uruchom(std::function<void()> praca, std::function<void()> potem) {
         try {
           programator.oproznij_wejscie();
         } catch (const PorzucenieOperacji&) {
-          programator.komunikat(kNieOdpowiada);
+          programator.porzucone();
           dalej = false;
         }
       }
