@@ -1,7 +1,9 @@
 // ostrel-cli against the simulator: the same bytes as the windowed program, the texts on
 // standard output, the exit statuses, and the faults of a programmer that stops answering.
 #include <gtest/gtest.h>
+#include <termios.h>
 
+#include <cstdio>
 #include <ostream>
 
 #include "protocol/stanowisko.h"
@@ -311,9 +313,77 @@ TEST_P(UsterkaCli, EndsWithinBound) {
 INSTANTIATE_TEST_SUITE_P(Cli, UsterkaCli,
                          ::testing::Values(Usterka{"SilentProgram", "--stop-after",
                                                    "program-flash"},
-                                           Usterka{"SilentRead", "--stop-after", "read-flash"},
-                                           Usterka{"HangUp", "--hangup-after", "program-flash"}),
+                                           Usterka{"SilentRead", "--stop-after", "read-flash"}),
                          [](const auto& info) { return std::string(info.param.nazwa); });
+
+// An adapter unplugged mid-program or mid-read: told at once as the port gone (status 4,
+// not the silence of status 3), and a read leaves the old file as it was.
+TEST_F(Cli, HangUpSaysThePortIsGone) {
+  for (const char* polecenie : {"program-flash", "read-flash"}) {
+    SCOPED_TRACE(polecenie);
+    Symulator s = sim(2, {"--device", "AT89C2051", "--hangup-after", "20"});
+    ASSERT_TRUE(s.dziala()) << s.blad();
+    zapisz_plik(pr / "a.hex", hex_z(Bajty(64, 0x5A)));
+    zapisz_plik(pr / "stary.hex", "stary\n");
+    const bool odczyt = std::string(polecenie) == "read-flash";
+    const WynikCli w =
+        cli({"--device", "AT89C2051", polecenie, odczyt ? pr / "stary.hex" : pr / "a.hex"});
+    EXPECT_EQ(w.status, 4) << w.bledy;
+    EXPECT_EQ(w.wyjscie,
+              "Port com2 (" + s.lacze(2) + ") jest niedostępny (urządzenie odłączone?)\n");
+    EXPECT_EQ(czytaj_plik(pr / "stary.hex"), bajty("stary\n"));
+  }
+}
+
+// A reader that went away (ostrel-cli info | head -c1) ends the program with the line
+// settings handed back as they were found.
+TEST_F(Cli, ReaderGoneRestoresThePort) {
+  Symulator s = sim(2, {"--device", "AT89C2051"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  termios przed{};
+  {
+    const int fd = ::open(s.pty().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::tcgetattr(fd, &przed), 0);
+    przed.c_lflag |= ICANON | ECHO;
+    ::cfsetispeed(&przed, B9600);
+    ::cfsetospeed(&przed, B9600);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &przed), 0);
+    ::close(fd);
+  }
+  // `true` is long gone when the answer is printed: the write meets a closed pipe.
+  zapisz_plik(pr / "rura.sh", "XDG_CONFIG_HOME='" + pr.sciezka() + "' '" + OSTREL_CLI +
+                                  "' --device=AT89C2051 info 2>/dev/null | true\n"
+                                  "echo ${PIPESTATUS[0]}\n");
+  const std::string wywolanie = "bash '" + (pr / "rura.sh") + "'";
+  FILE* f = ::popen(wywolanie.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  char bufor[64] = {};
+  const bool przeczytano = std::fgets(bufor, sizeof bufor, f) != nullptr;
+  ::pclose(f);
+  ASSERT_TRUE(przeczytano);
+  EXPECT_EQ(std::string(bufor), std::to_string(128 + SIGPIPE) + "\n");
+  termios po{};
+  const int fd = ::open(s.pty().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::tcgetattr(fd, &po), 0);
+  ::close(fd);
+  EXPECT_TRUE(po.c_lflag & ICANON);
+  EXPECT_TRUE(po.c_lflag & ECHO);
+  EXPECT_EQ(::cfgetospeed(&po), static_cast<speed_t>(B9600));
+}
+
+// Every option with a value takes it after '=' as well; a switch takes none.
+TEST_F(Cli, OptionEqualsValue) {
+  Symulator s = sim(2, {"--device", "AT90S8515"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  const WynikCli w = cli({"--device=AT90S8515", "--port=2", "--programmer=ostrel", "--baud=19200",
+                          "--fuse1=on", "--fuse2=off", "write-lock", "0"});
+  // Through to the programmer (whose mode refuses the fuses): no option was refused.
+  EXPECT_EQ(w.bledy.find("nieznana opcja"), std::string::npos) << w.bledy;
+  EXPECT_NE(w.bledy.find("PAR16"), std::string::npos) << w.bledy;
+  EXPECT_EQ(cli({"--force=tak", "detect"}).status, 2);
+}
 
 }  // namespace
 }  // namespace ostrel::test
