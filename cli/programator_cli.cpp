@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "cli/objasnienie_hex.h"
 #include "cli/pliki.h"
 #include "cli/polecenia.h"
 #include "devices/uklady.h"
+#include "hex/objasnienie.h"
 #include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "serial/lista_portow.h"
@@ -446,9 +446,10 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
     if (eeprom && p.rozmiar_eeprom == 0)
       return blad("układ " + nazwa_krotka(u) + " nie ma pamięci EEPROM", kKodWywolania);
     if (obraz != nullptr && obraz->rozmiar() > p.pojemnosc(!eeprom)) {
-      std::printf("%s: plik opisuje %zu bajtów, pamięć %s układu %s ma %zu bajtów\n", kPlikZaDuzy,
-                  obraz->rozmiar(), eeprom ? "EEPROM" : "flash", nazwa_krotka(u).c_str(),
-                  p.pojemnosc(!eeprom));
+      std::printf("%s: %s\n", kPlikZaDuzy,
+                  objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u),
+                                       p.pojemnosc(!eeprom))
+                      .c_str());
       return kKodWywolania;
     }
   } else if (polecenie.rodzaj == Rodzaj::blokada) {

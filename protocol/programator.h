@@ -189,6 +189,8 @@ class Programator {
 
   // Shows a text in the status window (the main window's `komunikat`).
   void komunikat(const std::string& tekst);
+  // The text as its first line, cut as ever, and under it an explanation shown whole.
+  void komunikat(const std::string& tekst, const std::string& objasnienie);
 
   // ---- State
   TCommPortDriver& port;

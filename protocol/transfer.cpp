@@ -2,7 +2,9 @@
 // the scheduler on the file `nazwa_pliku`.
 #include <string>
 
+#include "devices/uklady.h"
 #include "hex/intel_hex.h"
+#include "hex/objasnienie.h"
 #include "protocol/programator.h"
 
 namespace ostrel {
@@ -249,10 +251,19 @@ Wynik Programator::przebieg_pamieci(int kod) {
   // The file is loaded and converted before anything goes to the programmer.
   {
     std::string tekst;
-    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), nullptr,
+    PrzyczynaHex przyczyna;
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), &przyczyna,
                                 flash ? PamiecElf::flash : PamiecElf::eeprom);
     if (w != Wynik::ok) {
-      komunikat(tekst);
+      // Under the reader's text, what the command-line tool would explain: the line, the
+      // cause and the fix, or the sizes.
+      const int i = okno.ComboBox1_index;
+      const std::string uklad = i >= 0 && static_cast<std::size_t>(i) < kUklady.size()
+                                    ? nazwa_krotka(kUklady[static_cast<std::size_t>(i)])
+                                    : okno.ComboBox1_text;
+      komunikat(tekst, tekst == kPlikZaDuzy
+                           ? objasnienie_rozmiaru(obraz.rozmiar(), flash, uklad, pojemnosc(flash))
+                           : objasnienie_hex(przyczyna));
       return w;
     }
   }

@@ -250,7 +250,12 @@ void Programator::potwierdz_status() {
 }
 
 void Programator::komunikat(const std::string& tekst) {
+  komunikat(tekst, {});
+}
+
+void Programator::komunikat(const std::string& tekst, const std::string& objasnienie) {
   status.Label1 = przytnij(tekst, 255);
+  if (!objasnienie.empty()) status.Label1 += "\n" + objasnienie;
   status.widoczny = true;
   widok.status_zmieniony(true);
 }
