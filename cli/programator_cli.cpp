@@ -312,7 +312,7 @@ void wypisz_informacje(const Programator& p) {
     std::printf("Bezpieczniki: %s\n", kNieOdczytano);
     return;
   }
-  if (p.kod_ukladu == kKodBezOdczytuBlokad) {
+  if (p.uklad().odczyt_F == OdczytF::brak) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
     if (!wybrany || !p.bity_lock_ustawiony) {
       std::printf("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n");
@@ -465,7 +465,7 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
 // on, else the exit status.
 int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus) {
   Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.kod_ukladu, o); w != Wynik::ok) {
+  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o); w != Wynik::ok) {
     if (g_sygnal != 0) return -1;
     std::printf("%s\n", p.status.Label1.c_str());
     return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
@@ -505,19 +505,21 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
 // The 12 V mode (device code 12) is never selected: a guess must not put 12 V on a chip
 // that does not take it. The row's index, or -1 after the refusal was said.
 int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
-  std::vector<std::uint8_t> kody;
+  std::vector<const Uklad*> kandydaci;
   for (const Uklad& u : kUklady) {
-    if (u.kod_ukladu == kKodBezOdczytuBlokad) continue;
-    if (std::find(kody.begin(), kody.end(), u.kod_ukladu) == kody.end())
-      kody.push_back(u.kod_ukladu);
+    if (!u.rownolegly_12v) kandydaci.push_back(&u);
   }
   // The AVR parts first: the most common in the socket.
-  std::stable_partition(kody.begin(), kody.end(), [](std::uint8_t k) { return k != 134; });
+  std::stable_partition(kandydaci.begin(), kandydaci.end(), [](const Uklad* u) { return u->avr; });
+  std::vector<std::uint8_t> kody;  // the modes tried: a part of the same mode reads the same
   const std::string lista = "; podaj układ: --device NAZWA (" + nazwy_ukladow() + ")";
   std::string odczytano = "brak odpowiedzi";
-  for (std::uint8_t kod : kody) {
+  for (const Uklad* kandydat : kandydaci) {
+    const std::uint8_t kod = p.sterownik().kod(*kandydat);
+    if (std::find(kody.begin(), kody.end(), kod) != kody.end()) continue;
+    kody.push_back(kod);
     Programator::OdczytSygnatury o;
-    const Wynik odczyt = p.czytaj_sygnature_ukladu(kod, o);
+    const Wynik odczyt = p.czytaj_sygnature_ukladu(*kandydat, o);
     if (odczyt == Wynik::nieobslugiwany) continue;  // a mode this programmer does not have
     if (odczyt != Wynik::ok) {
       kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
@@ -539,16 +541,16 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
       return -1;
     }
     const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
-    if (u.kod_ukladu == kKodBezOdczytuBlokad) {
+    if (u.rownolegly_12v) {
       blad("--device auto: sygnatura " + tekst_bajtow(bajty) + " to " + nazwa_krotka(u) +
                ", programowany w trybie 12 V, którego rozpoznawanie nie próbuje" + lista,
            kKodWywolania);
       return -1;
     }
     // Read in the part's own mode, the signature must stay the same.
-    if (u.kod_ukladu != kod) {
+    if (p.sterownik().kod(u) != kod) {
       Programator::OdczytSygnatury w;
-      if (p.czytaj_sygnature_ukladu(u.kod_ukladu, w) != Wynik::ok) {
+      if (p.czytaj_sygnature_ukladu(u, w) != Wynik::ok) {
         kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
         if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
         return -1;

@@ -12,10 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "devices/uklady.h"
 #include "hex/elf.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/model.h"
+#include "protocol/operacje.h"
+#include "protocol/sterownik.h"
 #include "serial/ComDrv32.h"
 
 namespace ostrel {
@@ -33,13 +36,6 @@ enum class Wynik {
   inny_uklad,        // the chip in the socket is not the chosen part
   nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
   przerwano,         // "Przerwano": the user stopped it; programming mode left, no file
-};
-
-// The firmware the conversation is made for.
-enum class TypProgramatora : std::uint8_t {
-  ostrel,  // counters at 0 after 'P', one byte per command: the conversation as it was
-  avr910,  // the AVR910 family: 't' lists its parts, 'b'/'B'/'g' blocks, its 'F' is no
-           // lock/fuse read and is never sent
 };
 
 // "Ostrel" or "AVR910": the type's name as the front ends show it.
@@ -71,13 +67,6 @@ inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
 // The programmer's mode in which the dialog's write also sends the fuse byte.
 inline constexpr const char* kTrybPAR16 = "Tryb PAR16";
 
-// Thrown by the waiting primitives when the programmer stops answering (or the port is
-// closed); the operation entry points catch it, so nothing more is sent.
-class PorzucenieOperacji : public std::exception {
- public:
-  const char* what() const noexcept override { return kNieOdpowiada; }
-};
-
 // Configures a component as the main window's instance: COM3, 19200 baud, 50 ms input
 // time-out, every other property at its default.
 void ustaw_CommPortDriver1(TCommPortDriver& port);
@@ -89,6 +78,10 @@ std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura);
 // An image larger than the memory it is meant for: programming it would run past the
 // memory's end and wrap over its start, and at 19200 baud a large one would take hours.
 inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci układu";
+// An image or memory reaching past the 16-bit unit addresses the programmer carries:
+// written on, it would wrap over the memory's start.
+inline constexpr const char* kPozaAdresami =
+    "Pamięć sięga poza adresy, które programator przenosi (16 bitów)";
 
 // Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
@@ -101,23 +94,29 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);
 
-class Programator {
+// The window's model: the selection, the dialog's and the status window's state, and
+// the operations' results turned into their texts. The conversations are the
+// operations' (protocol/operacje.h) over the programmer type's implementation.
+class Programator : public Lacze {
  public:
   Programator(TCommPortDriver& port, Widok& widok);
+  ~Programator() override;
 
   // ---- Exchange primitives. czekaj_na_bajt gives up after `limit_odpowiedzi_ms` without
   // any byte, or at once when the port is closed, by throwing PorzucenieOperacji, which
   // the operation entry points catch. oproznij_wejscie gives up the same way when the
   // input never falls silent.
-  void oproznij_wejscie();
-  std::uint8_t czekaj_na_bajt();
-  void wyslij_i_czekaj(std::uint8_t b);
+  void oproznij_wejscie() override;
+  std::uint8_t czekaj_na_bajt() override;
+  std::uint8_t czekaj_dluzej(std::uint32_t dodatkowe_ms) override;
+  bool sprobuj_ograniczone(std::uint8_t& wynik) override;
   // Up to 33 reads; `poprzedni` when none brings a byte.
   std::uint8_t czekaj_ograniczone(std::uint8_t poprzedni);
   // One read; `domyslny` when it brings nothing.
-  std::uint8_t pojedyncza_proba(std::uint8_t domyslny);
+  std::uint8_t pojedyncza_proba(std::uint8_t domyslny) override;
   // The command byte and its arguments, in order, nothing awaited.
-  void wyslij(std::uint8_t b);
+  void wyslij(std::uint8_t b) override;
+  void wyslij_dane(const std::uint8_t* dane, std::size_t n) override;
   // 'T' with `kod_ukladu`, awaited. Sent right before the first 'P' of every operation:
   // a programmer may hold another code from power-up or from another program, and its
   // 'P' enters programming mode by the code in force.
@@ -137,6 +136,12 @@ class Programator {
 
   // ---- Device selection (ComboBox1Change) and the start-up defaults.
   void ComboBox1Change(int indeks);
+  // Selects a row of any table (the device box's rows go through ComboBox1Change).
+  void wybierz_wiersz(const Uklad& u);
+  // The row in force, with the selection state's sizes, addressing and code.
+  Uklad uklad() const;
+  // The programmer type's implementation.
+  Sterownik& sterownik() { return *sterownik_; }
   // The AT89C2051 without an entry of the device box selected, with its mode list.
   void domyslne();
   // The mode index restored from the settings, after the device: selects that entry, or
@@ -157,11 +162,13 @@ class Programator {
   // ---- The chip's signature before a write: drain; 'T' kod ->1; 'P' ->1; 's' and its
   // three bytes, each awaited up to 33 reads (a missing one ends the answer); 'L' ->1;
   // drain. Wynik::ok, or brak_odpowiedzi when the programmer stopped answering.
-  struct OdczytSygnatury {
-    std::array<std::uint8_t, 3> bajty{};  // in the order of reception (address 2 first)
-    int odebrane = 0;                     // how many of the three came
-  };
+  using OdczytSygnatury = ostrel::OdczytSygnatury;
+  Wynik czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt);
+  // The same with the first row of the Parts' programmer that has the device code.
   Wynik czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt);
+  // An operation's result as the status window says it: the programmer's silence and
+  // a refusal get their texts there. Returns the front ends' Wynik.
+  Wynik zglos(const WynikOperacji& w, const Uklad& u);
 
   // ---- Identification, lock bits and fuses.
   Wynik zaawansowane();
@@ -183,9 +190,6 @@ class Programator {
   void ustaw_typ(TypProgramatora t);
   TypProgramatora typ() const { return typ_; }
   TComPortBaudRate predkosc = br19200;
-  // AVR910: the block size used for this memory (bytes, whole words for flash), 0 for
-  // byte commands. Known once the first operation has asked 'b'.
-  std::size_t blok(bool flash, bool bajtowo) const;
 
   // Shows a text in the status window (the main window's `komunikat`).
   void komunikat(const std::string& tekst);
@@ -202,8 +206,8 @@ class Programator {
   std::string nazwa_pliku;
   std::uint8_t tryb_demo = 0;
   std::uint8_t brak_programatora = 0;
-  std::uint16_t rozmiar_flash = 0;
-  std::uint16_t rozmiar_eeprom = 0;
+  std::uint32_t rozmiar_flash = 0;
+  std::uint32_t rozmiar_eeprom = 0;
   std::uint8_t adresowanie_bajtowe = 0;
   std::uint8_t kod_ukladu = 0;
   std::uint8_t bity_lock = 0;
@@ -227,11 +231,7 @@ class Programator {
 
   // The first difference weryfikuj found: byte address (under paired addressing the
   // differing byte's own address), the byte of the image and the byte read.
-  struct Roznica {
-    std::uint32_t adres = 0;
-    std::uint8_t w_pliku = 0;
-    std::uint8_t w_ukladzie = 0;
-  };
+  using Roznica = ostrel::Roznica;
   Roznica pierwsza_roznica;
 
   // Set by a front end (a signal handler, the window's stop) when not null: every wait
@@ -248,40 +248,28 @@ class Programator {
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
   void ustaw_postep_wprost(int wartosc);
+  Postep postep();
   void dekoduj_F(std::uint8_t odpowiedz, bool odczyt_przyciskiem);
-  void czytaj_sygnature();
-  // 'F' read into `odpowiedz` (its preset stays when nothing comes) and decoded; the
-  // AVR910 type sends no 'F' and marks the lock mode and fuses as not read.
-  void czytaj_F(std::uint8_t& odpowiedz, bool odczyt_przyciskiem);
+  // The 'F' answer decoded, or the lock mode and fuses marked as not read when the
+  // programmer type does not read them.
+  void przyjmij_F(const std::optional<std::uint8_t>& odpowiedz, bool odczyt_przyciskiem);
+  void pokaz_sygnature(const std::array<std::uint8_t, 3>& s);
   Wynik przebieg_pamieci(int kod);
   // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
   void szukaj(int pierwszy, int ostatni);
   void zacznij_szukanie();
   void zakoncz_szukanie(bool znaleziony);
   std::uint32_t teraz();
-  // AVR910: asks 't' (once) and refuses a part it does not list with the status text,
-  // before anything else is sent; then asks 'b' (once). True when the operation may go
-  // on; always true for the Ostrel type, which sends nothing here.
-  bool uklad_obslugiwany();
-  bool uklad_obslugiwany(std::uint8_t kod);
   // The fuse byte as the boxes stand (a read that cannot decode 'F' keeps the boxes).
   std::uint8_t fuse_z_pol() const;
-  // Block transfers of the AVR910 type: 'A' then 'B'/'g' per block, each answered
-  // before the next is sent.
-  void programuj_blokami(Strumien& obraz, bool flash, std::size_t blok);
-  bool weryfikuj_blokami(Strumien& obraz, bool flash, std::size_t blok, std::uint32_t& jednostka);
-  void czytaj_blokami(Strumien& obraz, bool flash, std::size_t blok, std::size_t bajty);
-  // The answer to a block write comes once the block is written: the bound grows with it.
-  std::uint8_t czekaj_na_zapis_bloku(std::size_t n);
-  // czekaj_ograniczone telling whether a byte came (it is then in `wynik`).
-  bool sprobuj_ograniczone(std::uint8_t& wynik);
   bool przerwane() const;
-  // Records the first difference of weryfikuj; true.
-  bool zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku, std::uint8_t w_ukladzie);
+  [[noreturn]] void porzuc();
+  // The click handler of fuse box `ktory` (1 or 2), by the row's bits.
+  void klikniecie_pola(int ktory);
 
   TypProgramatora typ_ = TypProgramatora::ostrel;
-  std::optional<std::vector<std::uint8_t>> lista_kodow_;  // AVR910: the 't' answer
-  std::optional<std::size_t> rozmiar_bloku_;              // AVR910: 'b', 0 = no blocks
+  std::unique_ptr<Sterownik> sterownik_;
+  const Uklad* wiersz_ = nullptr;  // the row of the selection
   std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange
 };
 

@@ -4,30 +4,20 @@
 
 namespace ostrel {
 
-Wynik Programator::czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt) {
+Wynik Programator::czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt) {
   odczyt = {};
   if (tryb_demo == 1) return Wynik::demo;
-  try {
-    if (!uklad_obslugiwany(kod)) return Wynik::nieobslugiwany;
-    oproznij_wejscie();
-    // The device code first: the programmer may keep none from an earlier run.
-    wyslij('T');
-    wyslij_i_czekaj(kod);
-    wyslij_i_czekaj('P');
-    wyslij('s');
-    // A byte that does not come ends the answer: the rest cannot make a signature, and
-    // waiting for it would only add its 33 reads.
-    for (std::uint8_t& b : odczyt.bajty) {
-      if (!sprobuj_ograniczone(b)) break;
-      ++odczyt.odebrane;
-    }
-    wyslij_i_czekaj('L');
-    // A late part of the answer must not pass for the next command's acknowledgement.
-    oproznij_wejscie();
-  } catch (const PorzucenieOperacji&) {
-    return porzucone();
+  return zglos(ostrel::sygnatura(*sterownik_, u, odczyt), u);
+}
+
+Wynik Programator::czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt) {
+  for (const Uklad& u : kUklady) {
+    if (u.kod_ukladu == kod) return czytaj_sygnature_ukladu(u, odczyt);
   }
-  return Wynik::ok;
+  Uklad u = uklad();
+  u.kod_ukladu = kod;
+  u.kody_avr910 = {{kod, 0, 0, 0}, 1};
+  return czytaj_sygnature_ukladu(u, odczyt);
 }
 
 }  // namespace ostrel

@@ -9,36 +9,6 @@
 
 namespace ostrel {
 
-namespace {
-
-constexpr std::uint8_t kA = 'A', kC = 'C', kD = 'D', kL = 'L', kP = 'P', kR = 'R', kT = 'T';
-constexpr std::uint8_t kc = 'c', kd = 'd', ke = 'e';
-// The high byte of the last word of an odd-length image under paired addressing: what
-// the HEX reader puts into every hole, and what an erased cell holds.
-constexpr std::uint8_t kBrakujacyBajt = 0xFF;
-
-// 'A' with a unit's 16-bit address, high byte first; the acknowledgement is awaited.
-void wyslij_adres(Programator& p, std::uint32_t adres) {
-  p.wyslij(kA);
-  p.wyslij(static_cast<std::uint8_t>((adres >> 8) & 0xFF));
-  p.wyslij_i_czekaj(static_cast<std::uint8_t>(adres & 0xFF));
-}
-
-// Before a run of paired 'R', or of 'd' or 'D': many programmers keep one address
-// register for flash and EEPROM that 'P' does not reset, so the start is said, not
-// assumed.
-void adres_od_zera(Programator& p) {
-  wyslij_adres(p, 0);
-}
-
-std::uint8_t bajt_lub_ff(Strumien& obraz) {
-  std::uint8_t b = kBrakujacyBajt;
-  obraz.czytaj_bajt(b);
-  return b;
-}
-
-}  // namespace
-
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
                   std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec) {
   if (przyczyna != nullptr) *przyczyna = {};
@@ -66,8 +36,7 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
 }
 
 void Programator::wybierz_uklad() {
-  wyslij(kT);
-  wyslij_i_czekaj(kod_ukladu);
+  sterownik_->wybierz(uklad());
 }
 
 std::size_t Programator::pojemnosc(bool flash) const {
@@ -86,132 +55,80 @@ void Programator::ustaw_postep(std::size_t p, std::size_t s) {
   ustaw_postep_wprost(procent(p, s));
 }
 
-void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
-  if (const std::size_t n = blok(flash, bajtowo); n > 0) {
-    programuj_blokami(obraz, flash, n);
-    return;
-  }
-  obraz.ustaw_pozycje(0);
-  const std::size_t rozmiar = obraz.rozmiar();
-  std::uint32_t licznik = 0;
-  if (!flash && rozmiar > 0) adres_od_zera(*this);
-  while (obraz.pozycja() < rozmiar) {
-    if (!flash) {
-      const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij(kD);
-      wyslij_i_czekaj(b);
-    } else if (bajtowo) {
-      const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij_adres(*this, licznik);
-      ++licznik;
-      wyslij(kc);
-      wyslij_i_czekaj(b);
-    } else {
-      wyslij_adres(*this, licznik);
-      const std::uint8_t lo = bajt_lub_ff(obraz);
-      const std::uint8_t hi = bajt_lub_ff(obraz);
-      wyslij(kc);
-      wyslij_i_czekaj(lo);
-      wyslij(kC);
-      wyslij_i_czekaj(hi);
-      ++licznik;
-    }
-    ustaw_postep(obraz.pozycja(), rozmiar);
-  }
+Postep Programator::postep() {
+  return [this](std::size_t p, std::size_t s) { ustaw_postep(p, s); };
 }
 
-bool Programator::zanotuj_roznice(std::uint32_t adres, std::uint8_t w_pliku,
-                                  std::uint8_t w_ukladzie) {
-  pierwsza_roznica = {adres, w_pliku, w_ukladzie};
-  return true;
+namespace {
+
+Uklad adresowany(Uklad u, bool bajtowo) {
+  u.adresowanie_bajtowe = bajtowo ? 1 : 0;
+  return u;
+}
+
+Pamiec pamiec(bool flash) {
+  return flash ? Pamiec::flash : Pamiec::eeprom;
+}
+
+}  // namespace
+
+void Programator::programuj(Strumien& obraz, bool flash, bool bajtowo) {
+  sterownik_->zapisz(adresowany(uklad(), bajtowo), pamiec(flash), obraz, postep());
 }
 
 bool Programator::weryfikuj(Strumien& obraz, bool flash, bool bajtowo) {
-  obraz.ustaw_pozycje(0);
-  const std::size_t rozmiar = obraz.rozmiar();
-  bool roznica = false;
-  std::uint32_t licznik = 0;
-  wyslij_i_czekaj(kP);
-  const std::size_t n_bloku = blok(flash, bajtowo);
-  if (n_bloku > 0) {
-    roznica = !weryfikuj_blokami(obraz, flash, n_bloku, licznik);
-  } else if ((!flash || !bajtowo) && rozmiar > 0) {
-    adres_od_zera(*this);
-  }
-  while (n_bloku == 0 && obraz.pozycja() < rozmiar && !roznica) {
-    if (!flash) {
-      ++licznik;
-      const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij(kd);
-      const std::uint8_t r = czekaj_na_bajt();
-      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
-    } else if (bajtowo) {
-      const std::uint8_t b = bajt_lub_ff(obraz);
-      wyslij_adres(*this, licznik);
-      ++licznik;
-      wyslij(kR);
-      const std::uint8_t r = czekaj_na_bajt();
-      if (r != b) roznica = zanotuj_roznice(licznik - 1, b, r);
-    } else {
-      ++licznik;
-      const std::uint8_t lo = bajt_lub_ff(obraz);
-      const std::uint8_t hi = bajt_lub_ff(obraz);
-      wyslij(kR);
-      const std::uint8_t r1 = czekaj_na_bajt();  // the high byte comes first
-      const std::uint8_t r2 = czekaj_na_bajt();
-      if (r2 != lo) {
-        roznica = zanotuj_roznice(2 * (licznik - 1), lo, r2);
-      } else if (r1 != hi) {
-        roznica = zanotuj_roznice(2 * (licznik - 1) + 1, hi, r1);
-      }
-    }
-    ustaw_postep(obraz.pozycja(), rozmiar);
-  }
-  if (roznica) {
+  sterownik_->wejdz();
+  Roznica r;
+  const bool zgodne =
+      sterownik_->weryfikuj(adresowany(uklad(), bajtowo), pamiec(flash), obraz, postep(), r);
+  if (!zgodne) {
+    pierwsza_roznica = r;
     okno.ProgressBar2 = 2;
-    okno.Label2 = std::to_string(licznik);
+    okno.Label2 = std::to_string(r.jednostka);
     widok.okno_zmienione();
   }
-  return !roznica;
+  return zgodne;
 }
 
 void Programator::czytaj(Strumien& obraz, bool flash, bool bajtowo) {
-  obraz.ustaw_pozycje(0);
-  wybierz_uklad();
-  wyslij_i_czekaj(kP);
-  const std::uint32_t jednostki = flash ? rozmiar_flash : rozmiar_eeprom;
-  const std::size_t n_bloku = blok(flash, bajtowo);
-  if (n_bloku == 0 && (!flash || !bajtowo) && jednostki > 0) adres_od_zera(*this);
-  if (n_bloku > 0) {
-    const std::size_t bajty = flash ? 2u * std::size_t{rozmiar_flash} : rozmiar_eeprom;
-    czytaj_blokami(obraz, flash, n_bloku, bajty);
-  } else if (flash && bajtowo) {
-    const std::uint32_t n = rozmiar_flash;
-    for (std::uint32_t i = 0; i < n; ++i) {
-      ustaw_postep(i, n);
-      wyslij_adres(*this, i);
-      wyslij(kR);
-      obraz.zapisz_bajt(czekaj_na_bajt());
-    }
-  } else if (flash) {
-    const std::uint32_t n = rozmiar_flash;
-    for (std::uint32_t i = 1; i <= n; ++i) {
-      ustaw_postep(i, n);
-      wyslij(kR);
-      const std::uint8_t r1 = czekaj_na_bajt();
-      const std::uint8_t r2 = czekaj_na_bajt();
-      obraz.zapisz_bajt(r2);
-      obraz.zapisz_bajt(r1);
-    }
-  } else {
-    const std::uint32_t n = rozmiar_eeprom;
-    for (std::uint32_t i = 1; i <= n; ++i) {
-      ustaw_postep(i, n);
-      wyslij(kd);
-      obraz.zapisz_bajt(czekaj_na_bajt());
-    }
+  const Uklad u = adresowany(uklad(), bajtowo);
+  zglos(ostrel::czytaj(*sterownik_, u, pamiec(flash), obraz, postep()), u);
+}
+
+Wynik Programator::zglos(const WynikOperacji& w, const Uklad& u) {
+  switch (w.koniec) {
+    case Koniec::wykonano:
+      return Wynik::ok;
+    case Koniec::niezgodnosc:
+      pierwsza_roznica = w.roznica;
+      okno.ProgressBar2 = 2;
+      okno.Label2 = std::to_string(w.roznica.jednostka);
+      widok.okno_zmienione();
+      komunikat(kBladWeryfikacji);
+      return Wynik::blad_weryfikacji;
+    case Koniec::brak_odpowiedzi:
+    case Koniec::zla_odpowiedz:
+    case Koniec::urzadzenie:
+    case Koniec::przerwano:
+      return porzucone();
+    case Koniec::odmowa:
+      break;
   }
-  wyslij(kL);  // its answer is thrown away by the port's polling after the operation
+  switch (w.powod) {
+    case Odmowa::nieobslugiwany:
+      komunikat(kNieObslugujeUkladu + nazwa_krotka(u));
+      return Wynik::nieobslugiwany;
+    case Odmowa::za_duzy:
+      komunikat(kPlikZaDuzy);
+      return Wynik::blad_hex;
+    case Odmowa::adres_poza_zasiegiem:
+      komunikat(kPozaAdresami);
+      return Wynik::blad_hex;
+    case Odmowa::brak_pamieci:
+    case Odmowa::brak:
+      break;
+  }
+  return Wynik::nic;
 }
 
 Wynik Programator::operacja_pamieci(int kod) {
@@ -224,21 +141,18 @@ Wynik Programator::operacja_pamieci(int kod) {
     komunikat("Nie wybrano pliku");
     return Wynik::blad_pliku;
   }
-  try {
-    return przebieg_pamieci(kod);
-  } catch (const PorzucenieOperacji&) {
-    return porzucone();
-  }
+  return przebieg_pamieci(kod);
 }
 
 Wynik Programator::przebieg_pamieci(int kod) {
   const bool flash = kod == 0 || kod == 2 || kod == 4;
-  const bool bajtowo = adresowanie_bajtowe != 0;
+  const Pamiec m = pamiec(flash);
+  const Uklad u = uklad();
   Strumien obraz;
 
   if (kod == 0 || kod == 1) {
-    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
-    czytaj(obraz, flash, bajtowo);
+    const WynikOperacji w = ostrel::czytaj(*sterownik_, u, m, obraz, postep());
+    if (!w.ok()) return zglos(w, u);
     Strumien tekst;
     zapisz_hex(obraz, tekst);
     if (!tekst.zapisz_plik(nazwa_pliku)) {
@@ -257,34 +171,19 @@ Wynik Programator::przebieg_pamieci(int kod) {
     if (w != Wynik::ok) {
       // Under the reader's text, what the command-line tool would explain: the line, the
       // cause and the fix, or the sizes.
-      const int i = okno.ComboBox1_index;
-      const std::string uklad = i >= 0 && static_cast<std::size_t>(i) < kUklady.size()
-                                    ? nazwa_krotka(kUklady[static_cast<std::size_t>(i)])
-                                    : okno.ComboBox1_text;
       komunikat(tekst, tekst == kPlikZaDuzy
-                           ? objasnienie_rozmiaru(obraz.rozmiar(), flash, uklad, pojemnosc(flash))
+                           ? objasnienie_rozmiaru(obraz.rozmiar(), flash, nazwa_krotka(u),
+                                                  pojemnosc(flash))
                            : objasnienie_hex(przyczyna));
       return w;
     }
   }
 
-  if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
-  oproznij_wejscie();
-  wybierz_uklad();
-  wyslij_i_czekaj(kP);
-  if (kod == 4 && dialog.kasowanie) {
-    wyslij_i_czekaj(ke);
-    wyslij_i_czekaj(kL);
-    wyslij_i_czekaj(kP);
-  }
-  if (kod == 4 || kod == 5) {
-    programuj(obraz, flash, bajtowo);
-    if (kod == 4) ustaw_postep_wprost(0);
-  }
-  const bool zgodne = weryfikuj(obraz, flash, bajtowo);
-  komunikat(zgodne ? kWeryfikacjaOK : kBladWeryfikacji);
-  wyslij_i_czekaj(kL);
-  return zgodne ? Wynik::ok : Wynik::blad_weryfikacji;
+  const WynikOperacji w =
+      kod >= 4 ? ostrel::programuj(*sterownik_, u, m, obraz, {dialog.kasowanie, true}, postep())
+               : ostrel::weryfikuj(*sterownik_, u, m, obraz, postep());
+  if (w.ok()) komunikat(kWeryfikacjaOK);
+  return zglos(w, u);
 }
 
 }  // namespace ostrel

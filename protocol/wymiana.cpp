@@ -86,7 +86,10 @@ int procent(std::size_t p, std::size_t s) {
   return static_cast<int>(std::lrint(q));  // the default rounding mode: ties to even
 }
 
-Programator::Programator(TCommPortDriver& p, Widok& w) : port(p), widok(w) {}
+Programator::Programator(TCommPortDriver& p, Widok& w)
+    : port(p), widok(w), sterownik_(utworz_sterownik(typ_, *this)) {}
+
+Programator::~Programator() = default;
 
 std::uint32_t Programator::teraz() {
   return port.Platforma().licznik_ms();
@@ -96,31 +99,49 @@ void Programator::wyslij(std::uint8_t b) {
   port.SendByte(b);
 }
 
+void Programator::wyslij_dane(const std::uint8_t* dane, std::size_t n) {
+  port.WriteData(dane, static_cast<std::int32_t>(n));
+}
+
+void Programator::porzuc() {
+  if (przerwane()) throw PorzucenieOperacji(Przerwanie::sygnal);
+  if (!port.IsOpen()) throw PorzucenieOperacji(Przerwanie::urzadzenie);
+  throw PorzucenieOperacji(Przerwanie::brak_odpowiedzi);
+}
+
 void Programator::oproznij_wejscie() {
   const std::uint32_t poczatek = teraz();
   std::uint8_t b = 0;
   while (port.ReadByte(b)) {
     // A line that never falls silent is no programmer we can talk to.
-    if (teraz() - poczatek > limit_odpowiedzi_ms || przerwane()) throw PorzucenieOperacji();
+    if (teraz() - poczatek > limit_odpowiedzi_ms || przerwane()) porzuc();
   }
 }
 
 std::uint8_t Programator::czekaj_na_bajt() {
   const std::uint32_t poczatek = teraz();
   for (;;) {
-    if (!port.IsOpen() || przerwane()) throw PorzucenieOperacji();
+    if (!port.IsOpen() || przerwane()) porzuc();
     std::uint8_t b = 0;
     if (port.ReadByte(b)) {
       ostatni_bajt_ = b;
       return b;
     }
-    if (teraz() - poczatek > limit_odpowiedzi_ms) throw PorzucenieOperacji();
+    if (teraz() - poczatek > limit_odpowiedzi_ms) porzuc();
   }
 }
 
-void Programator::wyslij_i_czekaj(std::uint8_t b) {
-  wyslij(b);
-  czekaj_na_bajt();
+std::uint8_t Programator::czekaj_dluzej(std::uint32_t dodatkowe_ms) {
+  const std::uint32_t zwykly = limit_odpowiedzi_ms;
+  limit_odpowiedzi_ms = zwykly + dodatkowe_ms;
+  try {
+    const std::uint8_t b = czekaj_na_bajt();
+    limit_odpowiedzi_ms = zwykly;
+    return b;
+  } catch (...) {
+    limit_odpowiedzi_ms = zwykly;
+    throw;
+  }
 }
 
 std::uint8_t Programator::czekaj_ograniczone(std::uint8_t poprzedni) {
@@ -131,7 +152,7 @@ std::uint8_t Programator::czekaj_ograniczone(std::uint8_t poprzedni) {
 
 bool Programator::sprobuj_ograniczone(std::uint8_t& wynik) {
   for (int i = 0; i < kProbyOgraniczone; ++i) {
-    if (przerwane()) throw PorzucenieOperacji();
+    if (przerwane()) porzuc();
     std::uint8_t b = 0;
     if (port.ReadByte(b)) {
       ostatni_bajt_ = b;
@@ -196,14 +217,12 @@ void Programator::sprawdz_urzadzenie(const std::string& sciezka) {
 
 void Programator::ustaw_typ(TypProgramatora t) {
   typ_ = t;
-  lista_kodow_.reset();
-  rozmiar_bloku_.reset();
+  sterownik_ = utworz_sterownik(t, *this);
 }
 
 void Programator::zacznij_szukanie() {
-  // Another programmer may answer this time: what the last one listed is forgotten.
-  lista_kodow_.reset();
-  rozmiar_bloku_.reset();
+  // Another programmer may answer this time: what the last one said is forgotten.
+  sterownik_->zapomnij();
   port.setComPortSpeed(predkosc);
   nieotwarte.clear();
   status.Label1 = "Szukam programatora ...";

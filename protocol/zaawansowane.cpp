@@ -11,31 +11,6 @@ namespace ostrel {
 
 namespace {
 
-constexpr std::uint8_t kF = 'F', kL = 'L', kP = 'P', kS = 'S', kV = 'V';
-constexpr std::uint8_t ke = 'e', kf = 'f', kl = 'l', kp = 'p', ks = 's', kv = 'v';
-constexpr std::uint8_t kKodS8252 = 134;  // AT89S8252: three lock bits, SPIEN in bit 0
-
-struct TrybBlokady {
-  const char* opis_modu;   // caption of the dialog's label opis_modu
-  const char* info;        // caption of the dialog's label info
-  std::uint8_t bity_lock;  // the lock byte written with 'l'
-};
-
-// Devices with two lock bits (a mode list of three items): bits 2..1 of the lock byte.
-constexpr TrybBlokady kTryby3[] = {
-    {"B1 [  ] ; B2 [  ]", "zapis i odczyt możliwy", 255},
-    {"B1 [ x ] ;  B2 [  ]", "blokada zapisu", 253},
-    {"B1 [ x ] ; B2 [ x ]", "blokada zapisu i odczytu", 249},
-};
-
-// Devices with three lock bits (every other list): bits 7..5 of the lock byte.
-constexpr TrybBlokady kTryby4[] = {
-    {"B1 [  ] ; B2 [  ] ; B3 [  ]", "zapis i odczyt możliwy", 255},
-    {"B1 [ x ] ;  B2 [  ] ; B3 [  ]", "próbkowanie EA w czasie resetu", 127},
-    {"B1 [ x ] ; B2 [ x ] ; B3 [  ]", "jak wyżej + blokada  odczytu ", 63},
-    {"B1 [ x ] ; B2 [ x ] ; B3 [ x ]", "jak wyżej + blokada zapisu ", 31},
-};
-
 // A byte of the revision answer as one character of the single-byte code page 1250.
 std::string znak_cp1250(std::uint8_t b) {
   // Unicode code points of 0x80..0xFF in code page 1250; 0 marks an unassigned position.
@@ -102,19 +77,37 @@ std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura) {
 
 // ---- Device selection
 
+void Programator::wybierz_wiersz(const Uklad& u) {
+  wiersz_ = &u;
+  okno.ComboBox1_text = u.nazwa;
+  rozmiar_flash = u.rozmiar_flash;
+  rozmiar_eeprom = u.rozmiar_eeprom;
+  adresowanie_bajtowe = u.adresowanie_bajtowe;
+  kod_ukladu = u.kod_ukladu;
+  okno.GroupBox3 = u.grupa_eeprom;
+  dialog.mode_items = lista_trybow(u);
+  dialog.CheckBox1.podpis = u.checkbox1;
+  dialog.CheckBox2.podpis = u.checkbox2;
+}
+
+Uklad Programator::uklad() const {
+  Uklad u = wiersz_ != nullptr ? *wiersz_ : kUklady[kUkladDomyslny];
+  // The selection state is what the operations use (a test or the settings may have set
+  // it); a code other than the row's is the only code of both types.
+  u.rozmiar_flash = rozmiar_flash;
+  u.rozmiar_eeprom = rozmiar_eeprom;
+  u.adresowanie_bajtowe = adresowanie_bajtowe;
+  if (wiersz_ == nullptr || u.kod_ukladu != kod_ukladu) {
+    u.kod_ukladu = kod_ukladu;
+    u.kody_avr910 = {{kod_ukladu, 0, 0, 0}, 1};
+  }
+  return u;
+}
+
 void Programator::ComboBox1Change(int indeks) {
   if (indeks >= 0 && indeks < kLiczbaUkladow) {
-    const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
     okno.ComboBox1_index = indeks;
-    okno.ComboBox1_text = u.nazwa;
-    rozmiar_flash = u.rozmiar_flash;
-    rozmiar_eeprom = u.rozmiar_eeprom;
-    adresowanie_bajtowe = u.adresowanie_bajtowe;
-    kod_ukladu = u.kod_ukladu;
-    okno.GroupBox3 = u.grupa_eeprom;
-    dialog.mode_items = lista_trybow(u);
-    dialog.CheckBox1.podpis = u.checkbox1;
-    dialog.CheckBox2.podpis = u.checkbox2;
+    wybierz_wiersz(kUklady[static_cast<std::size_t>(indeks)]);
   } else {
     okno.ComboBox1_index = -1;  // a list index beyond the list selects nothing
   }
@@ -124,6 +117,7 @@ void Programator::ComboBox1Change(int indeks) {
 
 void Programator::domyslne() {
   const Uklad& u = kUklady[kUkladDomyslny];
+  wiersz_ = &u;
   rozmiar_flash = u.rozmiar_flash;
   rozmiar_eeprom = u.rozmiar_eeprom;
   adresowanie_bajtowe = u.adresowanie_bajtowe;
@@ -147,6 +141,20 @@ void Programator::przywroc_tryb(int indeks) {
 
 // ---- Dialog model
 
+namespace {
+
+// The modes the list stands for: the row's, or before any selection those of the first
+// row with as many.
+const TrybyBlokady* tryby_listy(const Uklad* wiersz, std::size_t liczba) {
+  if (wiersz != nullptr && wiersz->tryby->tryby.size() == liczba) return wiersz->tryby;
+  for (const Uklad& u : kUklady) {
+    if (u.tryby->tryby.size() == liczba) return u.tryby;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void Programator::wybierz_tryb(int indeks) {
   const int liczba = static_cast<int>(dialog.mode_items.size());
   dialog.mode_index = (indeks >= 0 && indeks < liczba) ? indeks : -1;
@@ -157,43 +165,41 @@ void Programator::modeChange() {
   const int liczba = static_cast<int>(dialog.mode_items.size());
   const int i = dialog.mode_index;
   if (i < 0 || i >= liczba) return;
-  const TrybBlokady* wiersz = nullptr;
-  if (liczba == 3) {
-    if (i < static_cast<int>(std::size(kTryby3))) wiersz = &kTryby3[i];
-  } else if (i < static_cast<int>(std::size(kTryby4))) {
-    wiersz = &kTryby4[i];
-  }
-  if (wiersz == nullptr) return;
-  dialog.opis_modu = wiersz->opis_modu;
-  dialog.info = wiersz->info;
-  bity_lock = wiersz->bity_lock;
+  const TrybyBlokady* t = tryby_listy(wiersz_, dialog.mode_items.size());
+  if (t == nullptr) return;
+  const TrybBlokady& wiersz = t->tryby[static_cast<std::size_t>(i)];
+  dialog.opis_modu = wiersz.opis_modu;
+  dialog.info = wiersz.info;
+  bity_lock = wiersz.bity_lock;
   bity_lock_ustawiony = true;
   tryb_zastosowany = true;
   widok.dialog_zmieniony();
 }
 
-void Programator::CheckBox1Click() {
-  if (kod_ukladu == kKodBezOdczytuBlokad) {
+void Programator::klikniecie_pola(int ktory) {
+  if (wiersz_ == nullptr) return;
+  if (wiersz_->odczyt_F == OdczytF::brak) {
+    // The part's bits are not read: a box can only take the bytes back to unprogrammed.
     bity_lock = 255;
     bity_lock_ustawiony = true;
     bity_fuse = 255;
-  } else if (kod_ukladu == kKodS8252) {
-    bity_fuse = 255;
-  } else {
-    ustaw_bit(bity_fuse, 0, !dialog.CheckBox1.zaznaczone);
+    return;
   }
+  const PoleBezpiecznika pole = wiersz_->pole(ktory);
+  if (pole.bit < 0) {
+    bity_fuse = 255;
+    return;
+  }
+  const bool zaznaczone = ktory == 1 ? dialog.CheckBox1.zaznaczone : dialog.CheckBox2.zaznaczone;
+  ustaw_bit(bity_fuse, pole.bit, !zaznaczone);
+}
+
+void Programator::CheckBox1Click() {
+  klikniecie_pola(1);
 }
 
 void Programator::CheckBox2Click() {
-  if (kod_ukladu == kKodBezOdczytuBlokad) {
-    bity_lock = 255;
-    bity_lock_ustawiony = true;
-    bity_fuse = 255;
-  } else if (kod_ukladu == kKodS8252) {
-    ustaw_bit(bity_fuse, 0, !dialog.CheckBox2.zaznaczone);
-  } else {
-    ustaw_bit(bity_fuse, 5, !dialog.CheckBox2.zaznaczone);
-  }
+  klikniecie_pola(2);
 }
 
 void Programator::ustaw_CheckBox1(bool zaznaczone) {
@@ -210,79 +216,65 @@ void Programator::ustaw_CheckBox2(bool zaznaczone) {
   widok.dialog_zmieniony();
 }
 
+std::uint8_t Programator::fuse_z_pol() const {
+  std::uint8_t f = 0xFF;
+  if (wiersz_ == nullptr || wiersz_->odczyt_F == OdczytF::brak) return f;
+  for (int ktory = 1; ktory <= 2; ++ktory) {
+    const PoleBezpiecznika pole = wiersz_->pole(ktory);
+    const bool zaznaczone = ktory == 1 ? dialog.CheckBox1.zaznaczone : dialog.CheckBox2.zaznaczone;
+    if (pole.bit >= 0 && zaznaczone) ustaw_bit(f, pole.bit, false);
+  }
+  return f;
+}
+
 // ---- The 'F' answer
 
 void Programator::dekoduj_F(std::uint8_t f, bool odczyt_przyciskiem) {
-  if (kod_ukladu == kKodBezOdczytuBlokad) {
+  if (wiersz_ == nullptr) return;
+  if (wiersz_->odczyt_F == OdczytF::brak) {
     bity_fuse = 255;
     if (odczyt_przyciskiem) bity_lock = 255;
     return;
   }
-  if (kod_ukladu == kKodS8252) {
-    const bool spien = !bit(f, 0);
-    ustaw_CheckBox2(spien);
-    bity_fuse = spien ? 254 : 255;
-    switch (f >> 5) {
-      case 0b111:
-        wybierz_tryb(0);
-        break;
-      case 0b011:
-        wybierz_tryb(1);
-        break;
-      case 0b001:
-        wybierz_tryb(2);
-        break;
-      case 0b000:
-        wybierz_tryb(3);
-        break;
-      default:
-        break;  // no mode has this pattern: the selection stays
+  std::uint8_t fuse = 0xFF;
+  for (int ktory = 1; ktory <= 2; ++ktory) {
+    const PoleBezpiecznika pole = wiersz_->pole(ktory);
+    if (pole.bit < 0) continue;
+    const bool zaprogramowany = !bit(f, pole.bit);
+    if (ktory == 1) {
+      ustaw_CheckBox1(zaprogramowany);
+    } else {
+      ustaw_CheckBox2(zaprogramowany);
     }
-    return;
+    if (zaprogramowany) ustaw_bit(fuse, pole.bit, false);
   }
-  const bool pierwszy = !bit(f, 0);
-  ustaw_CheckBox1(pierwszy);
-  ustaw_bit(bity_fuse, 0, !pierwszy);
-  const bool spien = !bit(f, 5);
-  ustaw_CheckBox2(spien);
-  ustaw_bit(bity_fuse, 5, !spien);
-  switch (f >> 6) {
-    case 0b11:
-      wybierz_tryb(0);
+  bity_fuse = fuse;
+  const TrybyBlokady* t = tryby_listy(wiersz_, dialog.mode_items.size());
+  if (t == nullptr) return;
+  for (std::size_t i = 0; i < t->tryby.size(); ++i) {
+    if ((f & t->maska_F) == t->tryby[i].wzor_F) {
+      wybierz_tryb(static_cast<int>(i));
       break;
-    case 0b01:
-      wybierz_tryb(1);
-      break;
-    case 0b00:
-      wybierz_tryb(2);
-      break;
-    default:
-      break;
+    }
   }
+  // No mode has another pattern: the selection stays.
 }
 
-void Programator::czytaj_F(std::uint8_t& odpowiedz, bool odczyt_przyciskiem) {
-  if (typ_ == TypProgramatora::avr910) {
-    // That firmware's 'F' clocks an instruction the AT90S parts do not have: its answer
-    // is not the chip's state. Nothing is decoded; the boxes and mode stay as chosen.
+void Programator::przyjmij_F(const std::optional<std::uint8_t>& odpowiedz,
+                             bool odczyt_przyciskiem) {
+  if (!odpowiedz) {
+    // Nothing is decoded; the boxes and mode stay as chosen.
     bity_fuse = fuse_z_pol();
     dialog.bity_odczytane = false;
     widok.dialog_zmieniony();
     return;
   }
-  wyslij(kF);
-  odpowiedz = pojedyncza_proba(odpowiedz);
-  dekoduj_F(odpowiedz, odczyt_przyciskiem);
+  dekoduj_F(*odpowiedz, odczyt_przyciskiem);
   dialog.bity_odczytane = true;
 }
 
-void Programator::czytaj_sygnature() {
-  wyslij(ks);
-  std::uint8_t poprzedni = ostatni_bajt_;
-  for (auto& b : sygnatura) {
-    b = czekaj_ograniczone(poprzedni);
-    poprzedni = b;
-  }
+void Programator::pokaz_sygnature(const std::array<std::uint8_t, 3>& s) {
+  sygnatura = s;
   dialog.Label6 = tekst_sygnatury(sygnatura);
   widok.dialog_zmieniony();
 }
@@ -290,52 +282,38 @@ void Programator::czytaj_sygnature() {
 // ---- The dialog's operations
 
 Wynik Programator::zaawansowane() {
-  std::uint8_t f = 255;
   bity_fuse = 255;
   if (tryb_demo != 1) {
-    try {
-      if (!uklad_obslugiwany()) {
-        // The dialog still opens: its programmer group is where the type is changed.
-        modeChange();
-        widok.pokaz_dialog();
-        return Wynik::nieobslugiwany;
-      }
-      oproznij_wejscie();
-      wyslij(kS);
-      oproznij_wejscie();
-      wyslij(kV);
-      oproznij_wejscie();
-      wybierz_uklad();
-      wyslij_i_czekaj(kP);
-      czytaj_sygnature();
-      czytaj_F(f, false);
-      wyslij(kV);
-      const std::uint8_t c1 = czekaj_na_bajt();
-      const std::uint8_t c2 = czekaj_na_bajt();
-      wyslij(kv);
-      const std::uint8_t c3 = czekaj_na_bajt();
-      const std::uint8_t c4 = czekaj_na_bajt();
-      dialog.softhard = "Soft. " + znak_cp1250(c1) + "." + znak_cp1250(c2) + " Hard. " +
-                        znak_cp1250(c3) + "." + znak_cp1250(c4);
-      wyslij(kp);
-      const std::uint8_t m = czekaj_na_bajt();
-      if (m == 'S') {
-        dialog.target = "Tryb ISP";
-        dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
-      }
-      if (m == 'P') {
-        dialog.target = kTrybPAR16;
-        dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = true;
-      }
-      if (m == 'S' && kod_ukladu == kKodBezOdczytuBlokad) {
-        dialog.target = "Tryb PAR8";
-        dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
-      }
-      widok.dialog_zmieniony();
-      wyslij(kL);  // its answer is thrown away by the port's polling
-    } catch (const PorzucenieOperacji&) {
-      return porzucone();
+    const Uklad u = uklad();
+    Identyfikacja id;
+    const WynikOperacji w = identyfikuj(*sterownik_, u, true, 255, id);
+    if (w.koniec == Koniec::odmowa) {
+      zglos(w, u);
+      // The dialog still opens: its programmer group is where the type is changed.
+      modeChange();
+      widok.pokaz_dialog();
+      return Wynik::nieobslugiwany;
     }
+    if (!w.ok()) return zglos(w, u);
+    pokaz_sygnature(id.sygnatura);
+    przyjmij_F(id.bity, false);
+    const auto& c = *id.wersje;
+    dialog.softhard = "Soft. " + znak_cp1250(c[0]) + "." + znak_cp1250(c[1]) + " Hard. " +
+                      znak_cp1250(c[2]) + "." + znak_cp1250(c[3]);
+    const std::uint8_t m = *id.tryb;
+    if (m == 'S') {
+      dialog.target = "Tryb ISP";
+      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
+    }
+    if (m == 'P') {
+      dialog.target = kTrybPAR16;
+      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = true;
+    }
+    if (m == 'S' && u.rownolegly_12v) {
+      dialog.target = "Tryb PAR8";
+      dialog.CheckBox1.aktywne = dialog.CheckBox2.aktywne = false;
+    }
+    widok.dialog_zmieniony();
   }
   modeChange();
   widok.pokaz_dialog();
@@ -345,23 +323,19 @@ Wynik Programator::zaawansowane() {
 Wynik Programator::Button1Click() {
   if (tryb_demo == 1) return Wynik::demo;
   // Without a read of 'F' the lock byte stays the chosen mode's.
-  if (typ_ != TypProgramatora::avr910) {
+  if (sterownik_->czyta_bity()) {
     bity_lock = 255;
     bity_lock_ustawiony = true;
   }
   bity_fuse = 255;
-  try {
-    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
-    oproznij_wejscie();
-    wybierz_uklad();
-    wyslij_i_czekaj(kP);
-    czytaj_sygnature();
-    czytaj_F(bity_lock, true);
-    widok.dialog_zmieniony();
-    wyslij(kL);
-  } catch (const PorzucenieOperacji&) {
-    return porzucone();
-  }
+  const Uklad u = uklad();
+  Identyfikacja id;
+  const WynikOperacji w = identyfikuj(*sterownik_, u, false, bity_lock, id);
+  if (!w.ok()) return zglos(w, u);
+  pokaz_sygnature(id.sygnatura);
+  if (id.bity) bity_lock = *id.bity;
+  przyjmij_F(id.bity, true);
+  widok.dialog_zmieniony();
   return Wynik::ok;
 }
 
@@ -372,35 +346,16 @@ Wynik Programator::Button2Click() {
     wybierz_tryb(0);
     modeChange();
   }
-  try {
-    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
-    wybierz_uklad();
-    wyslij_i_czekaj(kP);
-    wyslij(kl);
-    wyslij_i_czekaj(bity_lock);
-    if (dialog.target == kTrybPAR16) {
-      wyslij(kf);
-      wyslij_i_czekaj(bity_fuse);
-    }
-    wyslij_i_czekaj(kL);
-  } catch (const PorzucenieOperacji&) {
-    return porzucone();
-  }
-  return Wynik::ok;
+  const Uklad u = uklad();
+  const std::optional<std::uint8_t> fuse =
+      dialog.target == kTrybPAR16 ? std::optional<std::uint8_t>(bity_fuse) : std::nullopt;
+  return zglos(zapisz_bity(*sterownik_, u, bity_lock, fuse), u);
 }
 
 Wynik Programator::Button3Click() {
   if (tryb_demo == 1) return Wynik::demo;
-  try {
-    if (!uklad_obslugiwany()) return Wynik::nieobslugiwany;
-    wybierz_uklad();
-    wyslij_i_czekaj(kP);
-    wyslij_i_czekaj(ke);
-    wyslij(kL);
-  } catch (const PorzucenieOperacji&) {
-    return porzucone();
-  }
-  return Wynik::ok;
+  const Uklad u = uklad();
+  return zglos(kasuj(*sterownik_, u), u);
 }
 
 }  // namespace ostrel

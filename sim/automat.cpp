@@ -59,7 +59,8 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
   }
   // The chip answers the signature the device table gives its part.
   const int moj = znajdz_uklad(uklad.nazwa);
-  if (moj >= 0) std::memcpy(sygnatura_, kSygnatury[static_cast<std::size_t>(moj)].bajty.data(), 3);
+  if (moj >= 0)
+    std::memcpy(sygnatura_, kUklady[static_cast<std::size_t>(moj)].sygnatura.bajty.data(), 3);
   // A new part has serial programming enabled (SPIEN programmed, 0) and every other
   // fuse unprogrammed.
   switch (rodzina(uklad.kod_ukladu)) {

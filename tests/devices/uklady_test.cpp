@@ -104,8 +104,8 @@ TEST(ZnajdzUklad, NieznaneNazwy) {
 TEST(Sygnatury, KazdaWskazujeSwojUkladINicInnego) {
   for (int i = 0; i < kLiczbaUkladow; ++i) {
     SCOPED_TRACE(kUklady[static_cast<std::size_t>(i)].nazwa);
-    EXPECT_EQ(uklad_o_sygnaturze(kSygnatury[static_cast<std::size_t>(i)].bajty), i);
-    EXPECT_EQ(kSygnatury[static_cast<std::size_t>(i)].bajty[0], 0x1E) << "Atmel";
+    EXPECT_EQ(uklad_o_sygnaturze(kUklady[static_cast<std::size_t>(i)].sygnatura.bajty), i);
+    EXPECT_EQ(kUklady[static_cast<std::size_t>(i)].sygnatura.bajty[0], 0x1E) << "Atmel";
   }
   EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x91, 0x01}), 9);
   EXPECT_EQ(uklad_o_sygnaturze({0x1E, 0x93, 0x01}), 11);

@@ -49,7 +49,7 @@ TEST(Zaawansowane, Code134WithAnswer7E) {
   EXPECT_FALSE(pr.dialog.CheckBox1.aktywne);
   EXPECT_FALSE(pr.dialog.CheckBox2.aktywne);
   EXPECT_EQ(st.prog.widok.pokazany_dialog, 1);
-  EXPECT_EQ(pozostale(st.prog.port), 1);  // the closing 'L' is not awaited
+  EXPECT_EQ(pozostale(st.prog.port), 0);  // the closing 'L''s answer taken by the operation
   st.zatrzymaj();
 
   const auto kroki = st.kroki_po_wyszukaniu();
@@ -285,8 +285,7 @@ TEST(Zaawansowane, ReadThenWriteSendsTheAnswerItself) {
   EXPECT_EQ(st.p.dialog.mode_index, 1);
   EXPECT_EQ(st.p.dialog.opis_modu, "B1 [  ] ; B2 [  ]");
   EXPECT_EQ(st.p.dialog.info, "zapis i odczyt możliwy");
-  EXPECT_EQ(pozostale(st.prog.port), 1);
-  st.prog.przerwa();
+  EXPECT_EQ(pozostale(st.prog.port), 0);  // no drain needed before the next operation
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   st.zatrzymaj();
   EXPECT_TRUE(ta_sama_rozmowa(st.kroki_po_wyszukaniu(),
@@ -319,16 +318,15 @@ TEST(Zaawansowane, WriteWithoutAppliedModeAppliesModeZero) {
                               Rozmowa()({T, 12}, 1)({P}, 1)({l, 0xFF}, 1)({L}, 1)));
 }
 
-// The erase's closing 'L' is not awaited; the polling between the two handlers throws
-// its answer away, so the write takes the acknowledgement of its own 'P'.
+// The erase takes the answer of its closing 'L' itself, so the write that follows at once
+// takes the acknowledgement of its own 'P'.
 TEST(Zaawansowane, EraseThenWrite) {
   Stanowisko st({"--device", "AT89C2051"});
   ASSERT_TRUE(st.uruchom(kAT89C2051)) << st.sim.blad();
   st.p.wybierz_tryb(2);
   st.p.modeChange();
   EXPECT_EQ(st.p.Button3Click(), Wynik::ok);
-  EXPECT_EQ(pozostale(st.prog.port), 1);
-  st.prog.przerwa();
+  EXPECT_EQ(pozostale(st.prog.port), 0);  // no drain needed before the next operation
   EXPECT_EQ(st.p.Button2Click(), Wynik::ok);
   st.zatrzymaj();
   EXPECT_TRUE(ta_sama_rozmowa(

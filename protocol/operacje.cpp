@@ -1,0 +1,171 @@
+// The operations over the programmer interface. Their conversations are the window's:
+// which commands come in which order, which answers are awaited.
+#include "protocol/operacje.h"
+
+namespace ostrel {
+
+namespace {
+
+WynikOperacji porzucone(const PorzucenieOperacji& e) {
+  WynikOperacji w;
+  switch (e.powod) {
+    case Przerwanie::brak_odpowiedzi:
+      w.koniec = Koniec::brak_odpowiedzi;
+      break;
+    case Przerwanie::urzadzenie:
+      w.koniec = Koniec::urzadzenie;
+      break;
+    case Przerwanie::sygnal:
+      w.koniec = Koniec::przerwano;
+      break;
+  }
+  return w;
+}
+
+WynikOperacji odmowa(Odmowa p) {
+  WynikOperacji w;
+  w.koniec = Koniec::odmowa;
+  w.powod = p;
+  return w;
+}
+
+// Runs `f` and turns a wait that gave up into its result.
+template <class F>
+WynikOperacji przebieg(F&& f) {
+  try {
+    return f();
+  } catch (const PorzucenieOperacji& e) {
+    return porzucone(e);
+  }
+}
+
+}  // namespace
+
+Odmowa sprawdz_zakres(const Sterownik& s, const Uklad& u, Pamiec m, std::size_t bajty) {
+  const bool flash = m == Pamiec::flash;
+  if (bajty > u.bajty(flash)) return Odmowa::za_duzy;
+  const std::size_t jednostki = flash && u.adresowanie_bajtowe == 0 ? (bajty + 1) / 2 : bajty;
+  // 'A' carries 16 bits: a unit beyond them would be written over the memory's start.
+  if (jednostki > 0 && jednostki - 1 > s.najwyzszy_adres()) return Odmowa::adres_poza_zasiegiem;
+  return Odmowa::brak;
+}
+
+WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
+                        const OpcjeProgramowania& o, const Postep& postep) {
+  if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
+    return odmowa(z);
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    if (o.oproznij) s.lacze().oproznij_wejscie();
+    s.wybierz(u);
+    s.wejdz();
+    if (m == Pamiec::flash && o.kasowanie) {
+      s.kasuj(u);
+      s.wyjdz();
+      s.wejdz();
+    }
+    s.zapisz(u, m, obraz, postep);
+    if (m == Pamiec::flash) postep(0, 1);
+    WynikOperacji w;
+    s.wejdz();
+    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    s.wyjdz();
+    return w;
+  });
+}
+
+WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
+                        const Postep& postep, bool oproznij) {
+  if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
+    return odmowa(z);
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    if (oproznij) s.lacze().oproznij_wejscie();
+    s.wybierz(u);
+    s.wejdz();
+    WynikOperacji w;
+    s.wejdz();
+    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    s.wyjdz();
+    return w;
+  });
+}
+
+WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
+                     const Postep& postep) {
+  if (const Odmowa z = sprawdz_zakres(s, u, m, u.bajty(m == Pamiec::flash)); z != Odmowa::brak)
+    return odmowa(z);
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.wybierz(u);
+    s.wejdz();
+    s.czytaj(u, m, obraz, postep);
+    s.zamknij();
+    return {};
+  });
+}
+
+WynikOperacji kasuj(Sterownik& s, const Uklad& u) {
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.wybierz(u);
+    s.wejdz();
+    s.kasuj(u);
+    s.zamknij();
+    return {};
+  });
+}
+
+WynikOperacji zapisz_bity(Sterownik& s, const Uklad& u, std::uint8_t lock,
+                          std::optional<std::uint8_t> fuse) {
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.wybierz(u);
+    s.wejdz();
+    s.zapisz_lock(lock);
+    if (fuse) s.zapisz_fuse(*fuse);
+    s.wyjdz();
+    return {};
+  });
+}
+
+WynikOperacji sygnatura(Sterownik& s, const Uklad& u, OdczytSygnatury& odczyt) {
+  odczyt = {};
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    s.lacze().oproznij_wejscie();
+    // The device code first: the programmer may keep none from an earlier run.
+    s.wybierz(u);
+    s.wejdz();
+    odczyt = s.sygnatura();
+    s.wyjdz();
+    // A late part of the answer must not pass for the next command's acknowledgement.
+    s.lacze().oproznij_wejscie();
+    return {};
+  });
+}
+
+WynikOperacji identyfikuj(Sterownik& s, const Uklad& u, bool pelna, std::uint8_t domyslny_F,
+                          Identyfikacja& wynik) {
+  wynik = {};
+  return przebieg([&]() -> WynikOperacji {
+    if (!s.obsluguje(u)) return odmowa(Odmowa::nieobslugiwany);
+    if (pelna) {
+      s.przywitaj();
+    } else {
+      s.lacze().oproznij_wejscie();
+    }
+    s.wybierz(u);
+    const std::uint8_t potwierdzenie = s.wejdz();
+    wynik.sygnatura = s.sygnatura(true, potwierdzenie).bajty;
+    wynik.bity = s.bity(domyslny_F);
+    if (pelna) {
+      wynik.wersje = s.wersje();
+      wynik.tryb = s.tryb();
+    }
+    s.zamknij();
+    return {};
+  });
+}
+
+}  // namespace ostrel
