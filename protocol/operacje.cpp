@@ -18,6 +18,11 @@ WynikOperacji porzucone(const PorzucenieOperacji& e) {
     case Przerwanie::sygnal:
       w.koniec = Koniec::przerwano;
       break;
+    case Przerwanie::zla_odpowiedz:
+      w.koniec = Koniec::zla_odpowiedz;
+      w.polecenie = e.polecenie;
+      w.odpowiedz = e.odpowiedz;
+      break;
   }
   return w;
 }
@@ -100,8 +105,16 @@ WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     s.wybierz(u);
     s.wejdz();
     s.czytaj(u, m, obraz, postep);
+    // A byte after the last answer: some answer was not the one asked for (a stray byte
+    // moves every later one along), so nothing of the read can be trusted.
+    const bool nadmiar = s.lacze().nadmiar();
     s.zamknij();
-    return {};
+    WynikOperacji w;
+    if (nadmiar) {
+      w.koniec = Koniec::zla_odpowiedz;
+      w.nadmiar = true;
+    }
+    return w;
   });
 }
 

@@ -36,6 +36,11 @@ struct WynikOperacji {
   Koniec koniec = Koniec::wykonano;
   Odmowa powod = Odmowa::brak;
   Roznica roznica{};  // niezgodnosc: the first difference
+  // zla_odpowiedz: the command and the byte that came instead of its answer ('?' is the
+  // programmer's refusal); or bytes after a read's last answer (nadmiar).
+  std::uint8_t polecenie = 0;
+  std::uint8_t odpowiedz = 0;
+  bool nadmiar = false;
   bool ok() const { return koniec == Koniec::wykonano; }
 };
 

@@ -60,6 +60,10 @@ int kod_wyjscia(Wynik w);
 
 inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
 inline constexpr const char* kPrzerwano = "Przerwano";
+inline constexpr const char* kNadmiaroweDane = "Programator przysłał nadmiarowe dane";
+// An acknowledgement that is not one: "Programator odrzucił polecenie 'P'" for '?', else
+// the byte that came ("… odpowiedział na polecenie 'A' bajtem 0xA5 zamiast potwierdzenia").
+std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz);
 // "Port … jest niedostępny (urządzenie odłączone?)": the device of an open port went away.
 std::string tekst_odlaczenia(const std::string& port);
 inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
@@ -107,6 +111,7 @@ class Programator : public Lacze {
   // the operation entry points catch. oproznij_wejscie gives up the same way when the
   // input never falls silent.
   void oproznij_wejscie() override;
+  bool nadmiar() override;
   std::uint8_t czekaj_na_bajt() override;
   std::uint8_t czekaj_dluzej(std::uint32_t dodatkowe_ms) override;
   bool sprobuj_ograniczone(std::uint8_t& wynik) override;

@@ -106,8 +106,12 @@ Wynik Programator::zglos(const WynikOperacji& w, const Uklad& u) {
       widok.okno_zmienione();
       komunikat(kBladWeryfikacji);
       return Wynik::blad_weryfikacji;
-    case Koniec::brak_odpowiedzi:
     case Koniec::zla_odpowiedz:
+      // Gone or stopped meanwhile: that is what is said.
+      if (port.DeviceGone() || przerwane()) return porzucone();
+      komunikat(w.nadmiar ? kNadmiaroweDane : tekst_zlej_odpowiedzi(w.polecenie, w.odpowiedz));
+      return Wynik::brak_odpowiedzi;
+    case Koniec::brak_odpowiedzi:
     case Koniec::urzadzenie:
     case Koniec::przerwano:
       return porzucone();

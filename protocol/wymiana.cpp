@@ -1,5 +1,6 @@
 // Command exchange with the programmer and the search for it.
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "protocol/programator.h"
@@ -277,6 +278,19 @@ void Programator::komunikat(const std::string& tekst, const std::string& objasni
   if (!objasnienie.empty()) status.Label1 += "\n" + objasnienie;
   status.widoczny = true;
   widok.status_zmieniony(true);
+}
+
+std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz) {
+  const std::string p(1, static_cast<char>(polecenie));
+  if (odpowiedz == '?') return "Programator odrzucił polecenie '" + p + "'";
+  char b[8];
+  std::snprintf(b, sizeof b, "0x%02X", odpowiedz);
+  return "Programator odpowiedział na polecenie '" + p + "' bajtem " + b + " zamiast potwierdzenia";
+}
+
+bool Programator::nadmiar() {
+  std::uint8_t b = 0;
+  return port.ReadByte(b);
 }
 
 std::string tekst_odlaczenia(const std::string& port) {

@@ -335,6 +335,38 @@ TEST_F(Cli, HangUpSaysThePortIsGone) {
   }
 }
 
+// A byte the programmer sends unasked shifts every later answer: a paired read (the Parts'
+// programmer, whose acknowledgements say nothing) finds it left over after its last
+// answer, a block read (AVR910, CR after every command) at the next acknowledgement.
+// Either way the read fails and the old file stays.
+TEST_F(Cli, StrayByteFailsTheRead) {
+  struct Przypadek {
+    const char* uklad;
+    std::vector<std::string> opcje;  // the simulator's firmware
+    const char* typ;
+    const char* tekst;
+  };
+  for (const Przypadek& p :
+       {Przypadek{"AT89C2051", {}, "ostrel", "Programator przysłał nadmiarowe dane\n"},
+        Przypadek{
+            "AT90S2313",
+            {"--firmware", "avr910", "--busy-scale", "0"},
+            "avr910",
+            "Programator odpowiedział na polecenie 'A' bajtem 0xA5 zamiast potwierdzenia\n"}}) {
+    SCOPED_TRACE(p.uklad);
+    std::vector<std::string> opcje = {"--device", p.uklad, "--garbage-every", "40"};
+    opcje.insert(opcje.end(), p.opcje.begin(), p.opcje.end());
+    Symulator s = sim(2, opcje);
+    ASSERT_TRUE(s.dziala()) << s.blad();
+    zapisz_plik(pr / "stary.hex", "stary\n");
+    const WynikCli w =
+        cli({"--device", p.uklad, "--programmer", p.typ, "read-flash", pr / "stary.hex"});
+    EXPECT_EQ(w.status, 3) << w.bledy;
+    EXPECT_EQ(w.wyjscie, p.tekst);
+    EXPECT_EQ(czytaj_plik(pr / "stary.hex"), bajty("stary\n"));
+  }
+}
+
 // A reader that went away (ostrel-cli info | head -c1) ends the program with the line
 // settings handed back as they were found.
 TEST_F(Cli, ReaderGoneRestoresThePort) {
