@@ -44,6 +44,12 @@ WynikOperacji przebieg(F&& f) {
   }
 }
 
+// The file covers the memory from 0 without a gap (or names no runs): the whole image
+// goes, in the conversation it always had.
+bool w_calosci(const std::vector<Przebieg>& p, std::size_t rozmiar) {
+  return p.empty() || (p.size() == 1 && p[0].od == 0 && p[0].do_ >= rozmiar);
+}
+
 }  // namespace
 
 Odmowa sprawdz_zakres(const Sterownik& s, const Uklad& u, Pamiec m, std::size_t bajty) {
@@ -69,18 +75,26 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
       s.wyjdz();
       s.wejdz();
     }
-    s.zapisz(u, m, obraz, postep);
+    const bool czesciami = m == Pamiec::eeprom && !w_calosci(o.przebiegi, obraz.rozmiar());
+    if (czesciami) {
+      s.zapisz_przebiegi(obraz, o.przebiegi, postep);
+    } else {
+      s.zapisz(u, m, obraz, postep);
+    }
     if (m == Pamiec::flash) postep(0, 1);
     WynikOperacji w;
     s.wejdz();
-    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(obraz, o.przebiegi, postep, w.roznica)
+                                  : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
   });
 }
 
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij) {
+                        const Postep& postep, bool oproznij,
+                        const std::vector<Przebieg>& przebiegi) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
@@ -90,7 +104,10 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     s.wejdz();
     WynikOperacji w;
     s.wejdz();
-    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    const bool zgodne = m == Pamiec::eeprom && !w_calosci(przebiegi, obraz.rozmiar())
+                            ? s.weryfikuj_przebiegi(obraz, przebiegi, postep, w.roznica)
+                            : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
   });

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "devices/uklady.h"
+#include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/sterownik.h"
 
@@ -52,6 +53,10 @@ struct OpcjeProgramowania {
   // The input is drained first (the window's operations do; the CLI after its own
   // check of the chip does not need to).
   bool oproznij = true;
+  // EEPROM: the runs of bytes the file holds. Each is written from its own 'A' and only
+  // its bytes are verified: the rest of an EEPROM is the user's data. Empty, or one run
+  // from 0 over the whole image: the image as it stands.
+  std::vector<Przebieg> przebiegi;
 };
 
 // Writes the image to the memory from address 0, then reads it back.
@@ -60,7 +65,8 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
                         const OpcjeProgramowania& o, const Postep& postep);
 // Compares the memory with the image.
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij = true);
+                        const Postep& postep, bool oproznij = true,
+                        const std::vector<Przebieg>& przebiegi = {});
 // Reads the whole memory into `obraz`.
 WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep);
 // Erases the chip.

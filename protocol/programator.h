@@ -91,9 +91,12 @@ inline constexpr const char* kPozaAdresami =
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
 // `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
 // receives the HEX reader's cause of a refusal. An ELF file gives the image of `pamiec`.
+// `przebiegi`, when given, receives the runs of bytes the file holds (an ELF section: one
+// run over the image).
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
                   std::size_t pojemnosc = static_cast<std::size_t>(-1),
-                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash);
+                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash,
+                  std::vector<Przebieg>* przebiegi = nullptr);
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);

@@ -237,6 +237,53 @@ void Sterownik::czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& 
 
 namespace {
 
+std::size_t bajty_przebiegow(const std::vector<Przebieg>& p) {
+  std::size_t n = 0;
+  for (const Przebieg& r : p) n += r.do_ - r.od;
+  return n;
+}
+
+}  // namespace
+
+void Sterownik::zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
+                                 const Postep& postep) {
+  const std::size_t wszystkie = bajty_przebiegow(p);
+  std::size_t zrobione = 0;
+  for (const Przebieg& r : p) {
+    adres(static_cast<std::uint32_t>(r.od));
+    obraz.ustaw_pozycje(r.od);
+    for (std::size_t a = r.od; a < r.do_; ++a) {
+      lacze_.wyslij(kD);
+      lacze_.wyslij(bajt_lub_ff(obraz));
+      potwierdzenie(kD);
+      postep(++zrobione, wszystkie);
+    }
+  }
+}
+
+bool Sterownik::weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
+                                    const Postep& postep, Roznica& roznica) {
+  const std::size_t wszystkie = bajty_przebiegow(p);
+  std::size_t zrobione = 0;
+  for (const Przebieg& r : p) {
+    adres(static_cast<std::uint32_t>(r.od));
+    obraz.ustaw_pozycje(r.od);
+    for (std::size_t a = r.od; a < r.do_; ++a) {
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      lacze_.wyslij(kd);
+      const std::uint8_t z = lacze_.czekaj_na_bajt();
+      if (z != b) {
+        roznica = {static_cast<std::uint32_t>(a), b, z, static_cast<std::uint32_t>(a + 1)};
+        return false;
+      }
+      postep(++zrobione, wszystkie);
+    }
+  }
+  return true;
+}
+
+namespace {
+
 // The Parts' programmer: it serves every part that has its device code.
 class SterownikOstrel final : public Sterownik {
  public:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "devices/uklady.h"
+#include "hex/intel_hex.h"
 #include "hex/strumien.h"
 
 namespace ostrel {
@@ -130,6 +131,11 @@ class Sterownik {
   // After 'P'. False and the first difference when the chip differs.
   virtual bool weryfikuj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
                          Roznica& roznica);
+  // EEPROM runs: each from its own 'A', then 'D' (or 'd' and a comparison) for each of
+  // its bytes; nothing outside them is written or read.
+  void zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep);
+  bool weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep,
+                           Roznica& roznica);
   // The whole memory into `obraz`, after 'T' and 'P'.
   virtual void czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep);
 

@@ -10,7 +10,8 @@
 namespace ostrel {
 
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec) {
+                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec,
+                  std::vector<Przebieg>* przebiegi) {
   if (przyczyna != nullptr) *przyczyna = {};
   Strumien hex;
   std::string powod;
@@ -24,8 +25,9 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
   // avr-gcc's output is taken as it comes; everything else is read as Intel HEX.
   if (jest_elf(hex)) {
     tekst = konwertuj_elf(hex, pamiec, obraz);
+    if (przebiegi != nullptr) *przebiegi = {{0, obraz.rozmiar()}};
   } else {
-    konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+    konwertuj_hex(hex, obraz, tekst, 255, przyczyna, przebiegi);
   }
   if (tekst != kKonwersjaOK) return Wynik::blad_hex;
   if (obraz.rozmiar() > pojemnosc) {
@@ -167,11 +169,12 @@ Wynik Programator::przebieg_pamieci(int kod) {
   }
 
   // The file is loaded and converted before anything goes to the programmer.
+  std::vector<Przebieg> przebiegi;
   {
     std::string tekst;
     PrzyczynaHex przyczyna;
     const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), &przyczyna,
-                                flash ? PamiecElf::flash : PamiecElf::eeprom);
+                                flash ? PamiecElf::flash : PamiecElf::eeprom, &przebiegi);
     if (w != Wynik::ok) {
       // Under the reader's text, what the command-line tool would explain: the line, the
       // cause and the fix, or the sizes.
@@ -184,8 +187,9 @@ Wynik Programator::przebieg_pamieci(int kod) {
   }
 
   const WynikOperacji w =
-      kod >= 4 ? ostrel::programuj(*sterownik_, u, m, obraz, {dialog.kasowanie, true}, postep())
-               : ostrel::weryfikuj(*sterownik_, u, m, obraz, postep());
+      kod >= 4 ? ostrel::programuj(*sterownik_, u, m, obraz, {dialog.kasowanie, true, przebiegi},
+                                   postep())
+               : ostrel::weryfikuj(*sterownik_, u, m, obraz, postep(), true, przebiegi);
   if (w.ok()) komunikat(kWeryfikacjaOK);
   return zglos(w, u);
 }

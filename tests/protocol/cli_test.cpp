@@ -367,6 +367,44 @@ TEST_F(Cli, StrayByteFailsTheRead) {
   }
 }
 
+// One Intel HEX data record (CR LF).
+std::string rekord(unsigned adres, const Bajty& dane) {
+  unsigned suma = static_cast<unsigned>(dane.size()) + (adres >> 8) + (adres & 0xFF);
+  char b[16];
+  std::snprintf(b, sizeof b, ":%02X%04X00", static_cast<unsigned>(dane.size()), adres);
+  std::string r = b;
+  for (std::uint8_t d : dane) {
+    std::snprintf(b, sizeof b, "%02X", d);
+    r += b;
+    suma += d;
+  }
+  std::snprintf(b, sizeof b, "%02X\r\n", (0x100 - (suma & 0xFF)) & 0xFF);
+  return r + b;
+}
+
+// An EEPROM file that holds two runs writes those bytes only, each run from its own 'A':
+// the rest of the EEPROM (calibration, serial numbers) keeps its content.
+TEST_F(Cli, PartialEepromFileKeepsTheRest) {
+  Bajty chip(512);
+  for (std::size_t i = 0; i < chip.size(); ++i) chip[i] = static_cast<std::uint8_t>(i * 3 + 1);
+  zapisz_plik(pr / "chip.hex", hex_z(chip));
+  Symulator s = sim(2, {"--device", "AT90S8515", "--eeprom", pr / "chip.hex"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  zapisz_plik(pr / "czesc.hex",
+              rekord(0x100, {0xA1, 0xA2, 0xA3}) + rekord(0x1F0, {0xB1, 0xB2}) + ":00000001FF\r\n");
+  const WynikCli w = cli({"--device", "AT90S8515", "program-eeprom", pr / "czesc.hex"});
+  EXPECT_EQ(w.status, 0) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Weryfikacja OK!\n");
+  s.zatrzymaj();
+  Bajty oczekiwane = chip;
+  oczekiwane[0x100] = 0xA1;
+  oczekiwane[0x101] = 0xA2;
+  oczekiwane[0x102] = 0xA3;
+  oczekiwane[0x1F0] = 0xB1;
+  oczekiwane[0x1F1] = 0xB2;
+  EXPECT_EQ(czytaj_plik(pr / "eeprom2.bin"), oczekiwane);
+}
+
 // A reader that went away (ostrel-cli info | head -c1) ends the program with the line
 // settings handed back as they were found.
 TEST_F(Cli, ReaderGoneRestoresThePort) {
