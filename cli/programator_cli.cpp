@@ -335,6 +335,16 @@ void wypisz_informacje(const Programator& p) {
   std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", p.bity_lock, p.bity_fuse);
 }
 
+// The programmer answered as the other type: the option that sets the right one.
+void wskazowka_typu(const Programator& p) {
+  if (p.status.Label1.rfind(kOdpowiadaJak, 0) != 0) return;
+  const TypProgramatora inny =
+      p.typ() == TypProgramatora::avr910 ? TypProgramatora::ostrel : TypProgramatora::avr910;
+  std::string nazwa = nazwa_typu(inny);
+  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa.c_str());
+}
+
 // Runs the command on a programmer that has been found; prints the result texts.
 Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, TimerReczny& timer,
               const std::uint32_t& ostatnie_dane, int tryb, const int (&bezpiecznik)[2]) {
@@ -417,6 +427,7 @@ Wynik wykonaj(Programator& p, const Polecenie& polecenie, WidokCli& widok, Timer
   }
   widok.zamknij_linie();
   if (g_sygnal == 0) std::printf("%s\n", p.status.Label1.c_str());
+  wskazowka_typu(p);
   return w;
 }
 
@@ -446,10 +457,10 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
     if (eeprom && p.rozmiar_eeprom == 0)
       return blad("układ " + nazwa_krotka(u) + " nie ma pamięci EEPROM", kKodWywolania);
     if (obraz != nullptr && obraz->rozmiar() > p.pojemnosc(!eeprom)) {
-      std::printf("%s: %s\n", kPlikZaDuzy,
-                  objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u),
-                                       p.pojemnosc(!eeprom))
-                      .c_str());
+      std::printf(
+          "%s: %s\n", kPlikZaDuzy,
+          objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u), p.pojemnosc(!eeprom))
+              .c_str());
       return kKodWywolania;
     }
   } else if (polecenie.rodzaj == Rodzaj::blokada) {
@@ -468,7 +479,9 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
   if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o); w != Wynik::ok) {
     if (g_sygnal != 0) return -1;
     std::printf("%s\n", p.status.Label1.c_str());
-    return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
+    wskazowka_typu(p);
+    return kod_wyjscia(
+        w == Wynik::nieobslugiwany || w == Wynik::port_niedostepny ? w : Wynik::brak_odpowiedzi);
   }
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {

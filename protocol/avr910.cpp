@@ -46,6 +46,8 @@ class SterownikAvr910 final : public Sterownik {
       std::vector<std::uint8_t> lista;
       for (;;) {
         const std::uint8_t k = lacze_.czekaj_na_bajt();
+        // '?' where the list should begin: a programmer without 't', of the other type.
+        if (k == '?' && lista.empty()) throw PorzucenieOperacji(Przerwanie::zla_odpowiedz, kt, k);
         if (k == 0) break;
         lista.push_back(k);
         if (lista.size() >= kNajdluzszaLista) break;

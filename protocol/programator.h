@@ -64,6 +64,9 @@ inline constexpr const char* kNadmiaroweDane = "Programator przysłał nadmiarow
 // An acknowledgement that is not one: "Programator odrzucił polecenie 'P'" for '?', else
 // the byte that came ("… odpowiedział na polecenie 'A' bajtem 0xA5 zamiast potwierdzenia").
 std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz);
+// "Programator odpowiada jak Ostrel: zmień typ programatora": the type set is not the
+// programmer's.
+inline constexpr const char* kOdpowiadaJak = "Programator odpowiada jak ";
 // "Port … jest niedostępny (urządzenie odłączone?)": the device of an open port went away.
 std::string tekst_odlaczenia(const std::string& port);
 inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";

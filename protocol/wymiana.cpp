@@ -282,6 +282,10 @@ void Programator::komunikat(const std::string& tekst, const std::string& objasni
 
 std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz) {
   const std::string p(1, static_cast<char>(polecenie));
+  // Only the other type refuses the list of parts.
+  if (polecenie == 't' && odpowiedz == '?')
+    return std::string(kOdpowiadaJak) + nazwa_typu(TypProgramatora::ostrel) +
+           ": zmień typ programatora";
   if (odpowiedz == '?') return "Programator odrzucił polecenie '" + p + "'";
   char b[8];
   std::snprintf(b, sizeof b, "0x%02X", odpowiedz);

@@ -1,10 +1,14 @@
 // ostrel-cli against the simulator: the same bytes as the windowed program, the texts on
 // standard output, the exit statuses, and the faults of a programmer that stops answering.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <termios.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ostream>
+#include <thread>
 
 #include "protocol/stanowisko.h"
 
@@ -403,6 +407,37 @@ TEST_F(Cli, PartialEepromFileKeepsTheRest) {
   oczekiwane[0x1F0] = 0xB1;
   oczekiwane[0x1F1] = 0xB2;
   EXPECT_EQ(czytaj_plik(pr / "eeprom2.bin"), oczekiwane);
+}
+
+// The Parts' programmer set up as AVR910: it refuses the list of parts ('t') with '?',
+// and that is said at once, with the option that fits it, rather than after the answer
+// bound as silence.
+TEST_F(Cli, WrongTypeIsNamed) {
+  int master = -1, slave = -1;
+  char nazwa[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
+  ::close(slave);  // only the program under test has the line's end
+  std::atomic<bool> koniec{false};
+  // A programmer that knows 'S' and answers '?' to everything else.
+  std::thread programator([&] {
+    while (!koniec) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0 || (p.revents & POLLIN) == 0) continue;
+      std::uint8_t b = 0;
+      if (::read(master, &b, 1) != 1) continue;
+      const std::string odp = b == 'S' ? "AVR ISP" : "?";
+      (void)!::write(master, odp.data(), odp.size());
+    }
+  });
+  const WynikCli w = cli({"--port", nazwa, "--programmer=avr910", "--device", "AT90S2313",
+                          "read-flash", pr / "odczyt.hex"});
+  koniec = true;
+  programator.join();
+  ::close(master);
+  EXPECT_EQ(w.status, 3) << w.bledy;
+  EXPECT_EQ(w.wyjscie, "Programator odpowiada jak Ostrel: zmień typ programatora\n");
+  EXPECT_NE(w.bledy.find("--programmer ostrel"), std::string::npos) << w.bledy;
+  EXPECT_FALSE(istnieje(pr / "odczyt.hex"));
 }
 
 // A reader that went away (ostrel-cli info | head -c1) ends the program with the line
