@@ -147,7 +147,7 @@ class Sterownik {
   // that works before it answers) and checked by the type.
   std::uint8_t potwierdzenie(std::uint8_t polecenie, std::uint32_t dodatkowe_ms = 0);
   // What the type's acknowledgement must be: throws PorzucenieOperacji (zla_odpowiedz)
-  // for any other byte. The Parts' programmer acknowledges with any byte.
+  // for any other byte. The Ostrel type acknowledges with any byte.
   virtual void sprawdz_potwierdzenie(std::uint8_t /*polecenie*/, std::uint8_t /*odpowiedz*/) {}
   Lacze& lacze_;
 };

@@ -339,10 +339,10 @@ TEST_F(Cli, HangUpSaysThePortIsGone) {
   }
 }
 
-// A byte the programmer sends unasked shifts every later answer: a paired read (the Parts'
-// programmer, whose acknowledgements say nothing) finds it left over after its last
-// answer, a block read (AVR910, CR after every command) at the next acknowledgement.
-// Either way the read fails and the old file stays.
+// A byte the programmer sends unasked shifts every later answer: a paired read of the
+// Ostrel type, whose acknowledgements say nothing, finds it left over after its last
+// answer; a block read of the AVR910 type (CR after every command) at the next
+// acknowledgement. Either way the read fails and the old file stays.
 TEST_F(Cli, StrayByteFailsTheRead) {
   struct Przypadek {
     const char* uklad;
@@ -409,7 +409,7 @@ TEST_F(Cli, PartialEepromFileKeepsTheRest) {
   EXPECT_EQ(czytaj_plik(pr / "eeprom2.bin"), oczekiwane);
 }
 
-// The Parts' programmer set up as AVR910: it refuses the list of parts ('t') with '?',
+// An Ostrel programmer set up as AVR910: it refuses the list of parts ('t') with '?',
 // and that is said at once, with the option that fits it, rather than after the answer
 // bound as silence.
 TEST_F(Cli, WrongTypeIsNamed) {
