@@ -1,6 +1,7 @@
 // The desktop program: creates the four windows in order (main window, advanced dialog,
 // status window, about box) and runs the message loop until the main window closes.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <cstdio>
 #include <cstring>
@@ -32,8 +33,18 @@ int main(int argc, char** argv) {
   const QStringList argumenty = app.arguments();
   const auto i = argumenty.indexOf(QStringLiteral("--screenshot"));
   if (i >= 0 && i + 1 < argumenty.size()) katalog_zrzutow = argumenty[i + 1];
+  // "ostrel FILE.hex" (a file manager's "open with"): that file is chosen at start.
+  QString plik;
+  for (qsizetype k = 1; k < argumenty.size(); ++k) {
+    if (argumenty[k] == QStringLiteral("--screenshot")) {
+      ++k;
+    } else if (!argumenty[k].startsWith('-') && plik.isEmpty()) {
+      plik = QFileInfo(argumenty[k]).absoluteFilePath();
+    }
+  }
 
   ostrel::Okna okna;
+  if (!plik.isEmpty()) okna.Form1.ustaw_plik_startowy(plik);
   QObject::connect(&okna.Form1, &ostrel::TForm1::zamkniete, &app, &QCoreApplication::quit);
 
   okna.Form1.show();

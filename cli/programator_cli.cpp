@@ -1,20 +1,23 @@
 // The headless programmer front end: the search, then one operation that puts on the
 // wire exactly the bytes of the windowed program's operation.
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/objasnienie_hex.h"
 #include "cli/pliki.h"
 #include "cli/polecenia.h"
 #include "cli/system.h"
 #include "devices/uklady.h"
+#include "hex/objasnienie.h"
 #include "protocol/bezpieczniki.h"
 #include "protocol/operacje.h"
 #include "protocol/programator.h"
@@ -104,7 +107,8 @@ constexpr int kKodWywolania = 2;
 
 // A signal that asked the program to end: every wait gives up, the port is closed (and
 // so restored), no file is written, and the program dies of the signal.
-volatile std::sig_atomic_t g_sygnal = 0;
+std::atomic<int> g_sygnal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 void lap_sygnaly() {
   lap_przerwania(g_sygnal);
@@ -322,16 +326,43 @@ void wypisz_informacje(const Programator& p) {
 }
 
 // What the user reads when an operation of the programmer model did not end as done.
+// The programmer answered as the other type: the option that sets the right one.
+void wskazowka_typu(const std::string& tekst, TypProgramatora typ) {
+  if (tekst.rfind(kOdpowiadaJak, 0) != 0) return;
+  const TypProgramatora inny =
+      typ == TypProgramatora::avr910 ? TypProgramatora::ostrel : TypProgramatora::avr910;
+  std::string nazwa = nazwa_typu(inny);
+  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa.c_str());
+}
+
 void zglos_wynik_modelu(const Programator& p, Wynik w) {
   if (w == Wynik::nieobslugiwany) {
     std::printf("%s%s\n", kNieObslugujeUkladu, nazwa_krotka(p.uklad()).c_str());
+  } else if ((w == Wynik::port_niedostepny || w == Wynik::brak_odpowiedzi) &&
+             !p.status.Label1.empty()) {
+    // The model has said why: the device gone, a wrong answer, the other type.
+    std::printf("%s\n", p.status.Label1.c_str());
+    wskazowka_typu(p.status.Label1, p.typ());
   } else {
     std::printf("%s\n", kNieOdpowiada);
   }
 }
 
+// The exit status of a model operation that did not end as done.
+int kod_modelu(Wynik w) {
+  return kod_wyjscia(
+      w == Wynik::nieobslugiwany || w == Wynik::port_niedostepny ? w : Wynik::brak_odpowiedzi);
+}
+
 // What the user reads of an operation that did not end as done; the front end's Wynik.
-Wynik zglos_wynik(const WynikOperacji& w, const Uklad& u) {
+Wynik zglos_wynik(const Programator& p, const WynikOperacji& w, const Uklad& u) {
+  // The adapter gone shows as silence or as garbage: the device is named, exit 4.
+  if (w.koniec != Koniec::wykonano && w.koniec != Koniec::niezgodnosc &&
+      w.koniec != Koniec::odmowa && p.port.DeviceGone()) {
+    std::printf("%s\n", tekst_odlaczenia(p.opis_portu()).c_str());
+    return Wynik::port_niedostepny;
+  }
   switch (w.koniec) {
     case Koniec::wykonano:
       return Wynik::ok;
@@ -341,8 +372,15 @@ Wynik zglos_wynik(const WynikOperacji& w, const Uklad& u) {
       return Wynik::blad_weryfikacji;
     case Koniec::przerwano:
       return Wynik::brak_odpowiedzi;  // the signal's own ending follows
+    case Koniec::zla_odpowiedz: {
+      // A stray byte or a refusal: nothing of the answer is trusted, and no file is written.
+      const std::string t = w.nadmiar ? std::string(kNadmiaroweDane)
+                                      : tekst_zlej_odpowiedzi(w.polecenie, w.odpowiedz);
+      std::printf("%s\n", t.c_str());
+      wskazowka_typu(t, p.typ());
+      return Wynik::brak_odpowiedzi;
+    }
     case Koniec::brak_odpowiedzi:
-    case Koniec::zla_odpowiedz:
     case Koniec::urzadzenie:
       std::printf("%s\n", kNieOdpowiada);
       return Wynik::brak_odpowiedzi;
@@ -382,6 +420,8 @@ struct Sesja {
   bool jest_obraz = false;
   bool sprawdzono = false;  // the chip's signature was read (and the input drained) just now
   bool w_trybie = false;    // that read left the part in programming mode
+  // EEPROM: the runs of bytes the file holds; only they are written and compared.
+  std::vector<Przebieg> przebiegi{};
 };
 
 Wynik polecenie_pamieci(Sesja& s) {
@@ -401,14 +441,19 @@ Wynik polecenie_pamieci(Sesja& s) {
   if (kod < 2) {
     w = czytaj(s.p.sterownik(), u, m, odczyt, postep, s.w_trybie);
   } else if (kod < 4) {
-    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie);
+    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie, s.przebiegi);
   } else {
-    w = programuj(s.p.sterownik(), u, m, s.obraz, {s.kasowanie, !s.sprawdzono, s.w_trybie}, postep);
+    w = programuj(s.p.sterownik(), u, m, s.obraz,
+                  {.kasowanie = s.kasowanie,
+                   .oproznij = !s.sprawdzono,
+                   .w_trybie = s.w_trybie,
+                   .przebiegi = s.przebiegi},
+                  postep);
   }
   s.widok.zamknij_linie();
   s.widok.pokazuj();
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(w, u);
+  if (!w.ok()) return zglos_wynik(s.p, w, u);
   if (kod >= 2) {
     std::printf("%s\n", kWeryfikacjaOK);
     return Wynik::ok;
@@ -450,9 +495,12 @@ Wynik polecenie_informacji(Sesja& s) {
   std::vector<std::uint8_t> wartosci;
   const WynikOperacji r = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!r.ok()) return zglos_wynik(r, u);
+  if (!r.ok()) return zglos_wynik(s.p, r, u);
   std::printf("Bezpieczniki i bity lock (0 = zaprogramowany):\n");
   wypisz_bezpieczniki(u, wartosci, true);
+  // Out now, while the port is still ours: a reader that has gone is then told apart
+  // (SIGPIPE) before the port is handed back, not after.
+  std::fflush(stdout);
   return Wynik::ok;
 }
 
@@ -510,7 +558,7 @@ Wynik polecenie_kasowania(Sesja& s) {
   const Uklad u = s.p.uklad();
   const WynikOperacji w = kasuj(s.p.sterownik(), u, s.w_trybie);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(w, u);
+  if (!w.ok()) return zglos_wynik(s.p, w, u);
   std::printf("Układ skasowany\n");
   return Wynik::ok;
 }
@@ -520,7 +568,7 @@ Wynik polecenie_odczytu_bezpiecznikow(Sesja& s) {
   std::vector<std::uint8_t> wartosci;
   const WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(w, u);
+  if (!w.ok()) return zglos_wynik(s.p, w, u);
   wypisz_bezpieczniki(u, wartosci, false);
   return Wynik::ok;
 }
@@ -537,7 +585,7 @@ Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
   std::vector<std::uint8_t> obecne;
   WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, obecne);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(w, u);
+  if (!w.ok()) return zglos_wynik(s.p, w, u);
   for (const ZapisBezpiecznika& z : s.bezpieczniki) {
     const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, obecne.at(z.bajt));
     if (!o.zegar.empty()) {
@@ -554,7 +602,7 @@ Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
                 w.roznica.w_pliku, w.roznica.w_ukladzie);
     return Wynik::blad_weryfikacji;
   }
-  if (!w.ok()) return zglos_wynik(w, u);
+  if (!w.ok()) return zglos_wynik(s.p, w, u);
   for (const ZapisBezpiecznika& z : s.bezpieczniki) {
     std::printf("Zapisano %s 0x%02X\n", u.bezpieczniki[z.bajt].nazwa, z.wartosc);
   }
@@ -608,9 +656,10 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
     if (eeprom && p.rozmiar_eeprom == 0)
       return blad("układ " + nazwa_krotka(u) + " nie ma pamięci EEPROM", kKodWywolania);
     if (obraz != nullptr && obraz->rozmiar() > p.pojemnosc(!eeprom)) {
-      std::printf("%s: plik opisuje %zu bajtów, pamięć %s układu %s ma %zu bajtów\n", kPlikZaDuzy,
-                  obraz->rozmiar(), eeprom ? "EEPROM" : "flash", nazwa_krotka(u).c_str(),
-                  p.pojemnosc(!eeprom));
+      std::printf(
+          "%s: %s\n", kPlikZaDuzy,
+          objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u), p.pojemnosc(!eeprom))
+              .c_str());
       return kKodWywolania;
     }
   } else if (polecenie.rodzaj == Rodzaj::blokada) {
@@ -718,7 +767,7 @@ int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bo
     otwarta = false;
     if (g_sygnal != 0) return -1;
     zglos_wynik_modelu(p, w);
-    return kod_wyjscia(w == Wynik::nieobslugiwany ? w : Wynik::brak_odpowiedzi);
+    return kod_modelu(w);
   }
   const int k = ocen_sygnature(indeks, polecenie, wymus, o);
   // Going on with a chip that answered: the session stays open for the command.
@@ -803,7 +852,7 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
     const Wynik odczyt = p.czytaj_sygnature_ukladu(*kandydat, o);
     if (odczyt == Wynik::nieobslugiwany) continue;  // a mode this programmer does not have
     if (odczyt != Wynik::ok) {
-      kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
+      kod_wyjscia_bledu = kod_modelu(odczyt);
       if (g_sygnal == 0) zglos_wynik_modelu(p, odczyt);
       return -1;
     }
@@ -832,7 +881,7 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
     if (p.sterownik().kod(u) != kod) {
       Programator::OdczytSygnatury w;
       if (const Wynik r = p.czytaj_sygnature_ukladu(u, w); r != Wynik::ok) {
-        kod_wyjscia_bledu = kod_wyjscia(Wynik::brak_odpowiedzi);
+        kod_wyjscia_bledu = kod_modelu(r);
         if (g_sygnal == 0) zglos_wynik_modelu(p, r);
         return -1;
       }
@@ -855,13 +904,19 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
 }
 
 // Ends the program the way the signal would have, after the port has been handed back.
-// A write may have changed part of the chip before the signal came: that is said.
-[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis) {
+// A write may have changed part of the chip before the signal came, and a read may have
+// written its file before it: each is said as it is.
+[[noreturn]] void zakoncz_sygnalem(TCommPortDriver& port, bool zapis,
+                                   const std::string& zapisany_plik = {}) {
   const int numer = g_sygnal;
   port.Close();
   std::fflush(stdout);
+  const std::string co = zapis ? "układ mógł zostać zmieniony częściowo"
+                         : zapisany_plik.empty()
+                             ? "żaden plik nie został zapisany"
+                             : "plik " + zapisany_plik + " został zapisany przed sygnałem";
   std::fprintf(stderr, "ostrel-cli: przerwano (sygnał %d); port przywrócony, %s\n", numer,
-               zapis ? "układ mógł zostać zmieniony częściowo" : "żaden plik nie został zapisany");
+               co.c_str());
   zakoncz_przerwaniem(numer);
 }
 
@@ -891,13 +946,26 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
   std::vector<std::string> pozycyjne;
   bool koniec_opcji = false;
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (koniec_opcji || a[0] != '-' || a[1] == '\0') {
-      pozycyjne.emplace_back(a);
+    if (koniec_opcji || argv[i][0] != '-' || argv[i][1] == '\0') {
+      pozycyjne.emplace_back(argv[i]);
       continue;
     }
-    // The value that follows an option, or null at the end of the line.
-    auto wartosc = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    // "--opt=value" is "--opt value": the name alone below, the value kept aside.
+    std::string nazwa_opcji = argv[i];
+    std::optional<std::string> po_rownasie;
+    if (const auto r = nazwa_opcji.find('=');
+        nazwa_opcji.rfind("--", 0) == 0 && r != std::string::npos) {
+      po_rownasie = nazwa_opcji.substr(r + 1);
+      nazwa_opcji.resize(r);
+    }
+    const char* a = nazwa_opcji.c_str();
+    // The value of an option: after its '=', else the next argument; null when none.
+    auto wartosc = [&]() -> const char* {
+      if (po_rownasie) return po_rownasie->c_str();
+      return i + 1 < argc ? argv[++i] : nullptr;
+    };
+    // A switch given a value ("--force=yes") is no switch this program knows.
+    auto bez_wartosci = [&]() { return !po_rownasie.has_value(); };
     if (std::strcmp(a, "--") == 0) {
       koniec_opcji = true;
     } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -927,9 +995,9 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
       const char* v = wartosc();
       if (v == nullptr) return blad_uzycia("--device wymaga nazwy układu albo auto");
       w.uklad = v;
-    } else if (std::strcmp(a, "--no-erase") == 0) {
+    } else if (std::strcmp(a, "--no-erase") == 0 && bez_wartosci()) {
       w.bez_kasowania = true;
-    } else if (std::strcmp(a, "--force") == 0) {
+    } else if (std::strcmp(a, "--force") == 0 && bez_wartosci()) {
       w.wymus = true;
     } else if (std::strcmp(a, "--programmer") == 0) {
       const char* v = wartosc();
@@ -951,6 +1019,9 @@ int parsuj_wywolanie(int argc, char** argv, Wywolanie& w) {
       const int ktory = a[6] == '1' ? 0 : 1;
       if (v == nullptr || !parsuj_wlacznik(v, w.bezpiecznik[ktory]))
         return blad_uzycia(std::string(a) + " wymaga on albo off");
+    } else if (po_rownasie &&
+               (std::strcmp(a, "--no-erase") == 0 || std::strcmp(a, "--force") == 0)) {
+      return blad_uzycia(std::string("opcja ") + a + " nie przyjmuje wartości");
     } else {
       return blad_uzycia(std::string("nieznana opcja ") + a);
     }
@@ -1011,8 +1082,9 @@ int przygotuj_wejscie(Sesja& s) {
     if (kod >= 2) {
       std::string tekst;
       PrzyczynaHex przyczyna;
-      const Wynik w = wczytaj_hex(argument, s.obraz, tekst, static_cast<std::size_t>(-1),
-                                  &przyczyna, kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash);
+      const Wynik w =
+          wczytaj_hex(argument, s.obraz, tekst, static_cast<std::size_t>(-1), &przyczyna,
+                      kod % 2 == 1 ? PamiecElf::eeprom : PamiecElf::flash, &s.przebiegi);
       if (w != Wynik::ok) {
         // The reason the file could not be read, in the program's words.
         if (w == Wynik::blad_pliku && tekst == "Nie można otworzyć pliku " + argument) {
@@ -1156,7 +1228,7 @@ int programator(int argc, char** argv) {
   } else {
     p.domyslne();
   }
-  Sesja s{p, widok, *w.polecenie, w.argument};
+  Sesja s{.p = p, .widok = widok, .polecenie = *w.polecenie, .argument = w.argument};
   s.kasowanie = !w.bez_kasowania;
   s.bezpiecznik[0] = w.bezpiecznik[0];
   s.bezpiecznik[1] = w.bezpiecznik[1];
@@ -1184,7 +1256,10 @@ int programator(int argc, char** argv) {
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   const Wynik wynik = wykonaj(s);
-  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(s.polecenie));
+  // A read that ended before the signal has written its file.
+  const bool odczyt = s.polecenie.rodzaj == Rodzaj::pamiec && s.polecenie.operacja < 2;
+  const std::string zapisany = odczyt && wynik == Wynik::ok ? s.argument : std::string();
+  if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(s.polecenie), zapisany);
   if (s.polecenie.rodzaj == Rodzaj::informacje && wynik == Wynik::ok && !w.automatycznie)
     uwaga_o_sygnaturze(p, w.indeks);
   return kod_wyjscia(wynik);

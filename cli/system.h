@@ -3,6 +3,7 @@
 // system (system_posix.cpp, system_win32.cpp), chosen by the build.
 #pragma once
 
+#include <atomic>
 #include <csignal>
 #include <string>
 
@@ -21,7 +22,7 @@ bool terminal_bledow();
 // From now on an interruption (Ctrl-C, termination, the terminal or console window
 // closed) only puts its signal number into `flaga`; the program then hands the port back
 // and calls zakoncz_przerwaniem.
-void lap_przerwania(volatile std::sig_atomic_t& flaga);
+void lap_przerwania(std::atomic<int>& flaga);
 
 // Ends the program as the interruption `numer` would have ended it.
 [[noreturn]] void zakoncz_przerwaniem(int numer);

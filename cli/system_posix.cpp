@@ -14,7 +14,8 @@ namespace ostrel::cli {
 namespace {
 
 // Where the handler puts the signal; set once, before the handler is installed.
-volatile std::sig_atomic_t* g_flaga = nullptr;
+// Lock-free, so a signal handler may set it.
+std::atomic<int>* g_flaga = nullptr;
 
 extern "C" void przy_sygnale(int numer) {
   if (g_flaga != nullptr) *g_flaga = numer;
@@ -32,13 +33,15 @@ bool terminal_bledow() {
   return isatty(STDERR_FILENO) != 0;
 }
 
-void lap_przerwania(volatile std::sig_atomic_t& flaga) {
+void lap_przerwania(std::atomic<int>& flaga) {
   g_flaga = &flaga;
   struct sigaction sa {};
   sa.sa_handler = przy_sygnale;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &sa, nullptr);
+  // SIGPIPE too: a reader that went away (ostrel-cli info | head -c1) must not end the
+  // program with the port still in its raw state.
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &sa, nullptr);
 }
 
 void zakoncz_przerwaniem(int numer) {

@@ -15,7 +15,8 @@ namespace ostrel::cli {
 namespace {
 
 // Where the console handler puts the interruption; set once, before it is installed.
-volatile std::sig_atomic_t* g_flaga = nullptr;
+// Lock-free, so a signal handler may set it.
+std::atomic<int>* g_flaga = nullptr;
 
 BOOL WINAPI przy_zdarzeniu(DWORD rodzaj) {
   if (g_flaga == nullptr) return FALSE;
@@ -82,7 +83,7 @@ bool terminal_bledow() {
   return _isatty(_fileno(stderr)) != 0;
 }
 
-void lap_przerwania(volatile std::sig_atomic_t& flaga) {
+void lap_przerwania(std::atomic<int>& flaga) {
   g_flaga = &flaga;
   SetConsoleCtrlHandler(przy_zdarzeniu, TRUE);
 }

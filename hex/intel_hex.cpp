@@ -1,7 +1,9 @@
 #include "hex/intel_hex.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ostrel {
 
@@ -47,6 +49,9 @@ class Czytnik {
     if (przyczyna != nullptr) *przyczyna = przyczyna_;
     return wynik_;
   }
+
+  // The runs the data records wrote, in record order, unjoined.
+  std::vector<Przebieg> przebiegi;
 
  private:
   // Takes one character. At the end of the text the previous character stays current,
@@ -173,6 +178,7 @@ class Czytnik {
     } else if (typ == '0') {
       // Data bytes overwrite whatever an earlier record left at the same place: a file
       // may hold records in any order, and the later one wins.
+      if (liczba > 0) przebiegi.push_back({poczatek, poczatek + liczba});
       for (unsigned i = 0; i < liczba; ++i) {
         const unsigned bajt = pole(2, kBladDane);
         obraz_.ustaw_pozycje(poczatek + i);
@@ -262,10 +268,21 @@ void pisz_rekord(Strumien& tekst, unsigned typ, unsigned adres, const std::uint8
 }  // namespace
 
 void konwertuj_hex(Strumien& tekst, Strumien& obraz, std::string& wynik, std::size_t limit,
-                   PrzyczynaHex* przyczyna) {
+                   PrzyczynaHex* przyczyna, std::vector<Przebieg>* przebiegi) {
   obraz.ustaw_pozycje(0);
   Czytnik czytnik(tekst, obraz, limit);
   wynik = czytnik.konwertuj(przyczyna);
+  if (przebiegi == nullptr) return;
+  std::vector<Przebieg> p = std::move(czytnik.przebiegi);
+  std::sort(p.begin(), p.end(), [](const Przebieg& a, const Przebieg& b) { return a.od < b.od; });
+  przebiegi->clear();
+  for (const Przebieg& r : p) {
+    if (!przebiegi->empty() && r.od <= przebiegi->back().do_) {
+      przebiegi->back().do_ = std::max(przebiegi->back().do_, r.do_);
+    } else {
+      przebiegi->push_back(r);
+    }
+  }
 }
 
 bool zapisz_hex(Strumien& obraz, Strumien& tekst) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "hex/strumien.h"
 
@@ -37,8 +38,14 @@ struct PrzyczynaHex {
 // `wynik` receives "Konwersja OK" or a Polish failure text, cut to `limit` characters.
 // `przyczyna`, when given, receives the cause: the first format failure of the record at
 // which the conversion stopped, otherwise the last checksum mismatch.
+// `przebiegi`, when given, receives the runs of bytes the data records hold, in address
+// order, touching runs joined: the rest of the image is padding, not the file's.
+struct Przebieg {
+  std::size_t od = 0;   // first byte
+  std::size_t do_ = 0;  // one past the last
+};
 void konwertuj_hex(Strumien& tekst, Strumien& obraz, std::string& wynik, std::size_t limit = 255,
-                   PrzyczynaHex* przyczyna = nullptr);
+                   PrzyczynaHex* przyczyna = nullptr, std::vector<Przebieg>* przebiegi = nullptr);
 
 // Largest image Intel HEX segment addressing can express (1 MiB). The writer emits a
 // type 02 record at every 64 KB boundary beyond the first; images up to 64 KB carry none.

@@ -23,6 +23,7 @@ constexpr std::size_t kNajwiekszyBlok = 1024;
 constexpr std::uint8_t kBrakujacyBajt = 0xFF;
 // The most 'g' asks for at once: its count is 16 bits, and flash moves in whole words.
 constexpr std::size_t kNajwiekszyOdczyt = 0xFFFE;
+constexpr std::uint8_t kCR = '\r';  // the acknowledgement
 
 // Flash moves in whole words: an odd image gets the erased cell's 0xFF as its last high
 // byte, as in the byte commands.
@@ -48,6 +49,8 @@ class SterownikAvr910 final : public Sterownik {
       std::vector<std::uint8_t> lista;
       for (;;) {
         const std::uint8_t k = lacze_.czekaj_na_bajt();
+        // '?' where the list should begin: a programmer without 't', of the other type.
+        if (k == '?' && lista.empty()) throw PorzucenieOperacji(Przerwanie::zla_odpowiedz, kt, k);
         if (k == 0) break;
         lista.push_back(k);
         if (lista.size() >= kNajdluzszaLista) break;
@@ -101,7 +104,7 @@ class SterownikAvr910 final : public Sterownik {
       naglowek(kB, ile, flash);
       lacze_.wyslij_dane(dane.data(), dane.size());
       // The answer comes once the block is written: the bound grows with it.
-      lacze_.czekaj_dluzej(static_cast<std::uint32_t>(ile) * u.czasy.zapis_bajtu_ms);
+      potwierdzenie(kB, static_cast<std::uint32_t>(ile) * u.czasy.zapis_bajtu_ms);
       postep(obraz.pozycja(), rozmiar);
     }
   }
@@ -156,6 +159,14 @@ class SterownikAvr910 final : public Sterownik {
       naglowek(kg, ile, flash);
       for (std::size_t k = 0; k < ile; ++k) obraz.zapisz_bajt(lacze_.czekaj_na_bajt());
     }
+  }
+
+ protected:
+  // That firmware acknowledges with CR and refuses with '?'; anything else is a byte out
+  // of place (a stray one, or the rest of an earlier answer), and nothing after it can
+  // be trusted.
+  void sprawdz_potwierdzenie(std::uint8_t polecenie, std::uint8_t odpowiedz) override {
+    if (odpowiedz != kCR) throw PorzucenieOperacji(Przerwanie::zla_odpowiedz, polecenie, odpowiedz);
   }
 
  private:

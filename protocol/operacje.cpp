@@ -18,6 +18,11 @@ WynikOperacji porzucone(const PorzucenieOperacji& e) {
     case Przerwanie::sygnal:
       w.koniec = Koniec::przerwano;
       break;
+    case Przerwanie::zla_odpowiedz:
+      w.koniec = Koniec::zla_odpowiedz;
+      w.polecenie = e.polecenie;
+      w.odpowiedz = e.odpowiedz;
+      break;
   }
   return w;
 }
@@ -37,6 +42,12 @@ WynikOperacji przebieg(F&& f) {
   } catch (const PorzucenieOperacji& e) {
     return porzucone(e);
   }
+}
+
+// The file covers the memory from 0 without a gap (or names no runs): the whole image
+// goes, in the conversation it always had.
+bool w_calosci(const std::vector<Przebieg>& p, std::size_t rozmiar) {
+  return p.empty() || (p.size() == 1 && p[0].od == 0 && p[0].do_ >= rozmiar);
 }
 
 }  // namespace
@@ -68,18 +79,26 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
         s.wejdz();
       }
     }
-    s.zapisz(u, m, obraz, postep);
+    const bool czesciami = m == Pamiec::eeprom && !w_calosci(o.przebiegi, obraz.rozmiar());
+    if (czesciami) {
+      s.zapisz_przebiegi(obraz, o.przebiegi, postep);
+    } else {
+      s.zapisz(u, m, obraz, postep);
+    }
     if (m == Pamiec::flash) postep(0, 1);
     WynikOperacji w;
     if (!u.jedna_sesja) s.wejdz();
-    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(obraz, o.przebiegi, postep, w.roznica)
+                                  : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
   });
 }
 
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij, bool w_trybie) {
+                        const Postep& postep, bool oproznij, bool w_trybie,
+                        const std::vector<Przebieg>& przebiegi) {
   if (const Odmowa z = sprawdz_zakres(s, u, m, obraz.rozmiar()); z != Odmowa::brak)
     return odmowa(z);
   return przebieg([&]() -> WynikOperacji {
@@ -91,7 +110,10 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     }
     WynikOperacji w;
     s.wejdz();
-    if (!s.weryfikuj(u, m, obraz, postep, w.roznica)) w.koniec = Koniec::niezgodnosc;
+    const bool zgodne = m == Pamiec::eeprom && !w_calosci(przebiegi, obraz.rozmiar())
+                            ? s.weryfikuj_przebiegi(obraz, przebiegi, postep, w.roznica)
+                            : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
   });
@@ -108,8 +130,16 @@ WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, co
       s.wejdz();
     }
     s.czytaj(u, m, obraz, postep);
+    // A byte after the last answer: some answer was not the one asked for (a stray byte
+    // moves every later one along), so nothing of the read can be trusted.
+    const bool nadmiar = s.lacze().nadmiar();
     s.zamknij();
-    return {};
+    WynikOperacji w;
+    if (nadmiar) {
+      w.koniec = Koniec::zla_odpowiedz;
+      w.nadmiar = true;
+    }
+    return w;
   });
 }
 

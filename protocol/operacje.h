@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/uklady.h"
+#include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/sterownik.h"
 
@@ -37,6 +38,11 @@ struct WynikOperacji {
   Koniec koniec = Koniec::wykonano;
   Odmowa powod = Odmowa::brak;
   Roznica roznica{};  // niezgodnosc: the first difference
+  // zla_odpowiedz: the command and the byte that came instead of its answer ('?' is the
+  // programmer's refusal); or bytes after a read's last answer (nadmiar).
+  std::uint8_t polecenie = 0;
+  std::uint8_t odpowiedz = 0;
+  bool nadmiar = false;
   bool ok() const { return koniec == Koniec::wykonano; }
 };
 
@@ -51,6 +57,10 @@ struct OpcjeProgramowania {
   // The part is selected and in programming mode already (a signature read that left
   // the session open): neither 'T' nor the first 'P' is sent again.
   bool w_trybie = false;
+  // EEPROM: the runs of bytes the file holds. Each is written from its own 'A' and only
+  // its bytes are verified: the rest of an EEPROM is the user's data. Empty, or one run
+  // from 0 over the whole image: the image as it stands.
+  std::vector<Przebieg> przebiegi;
 };
 
 // Writes the image to the memory from address 0, then reads it back.
@@ -60,7 +70,8 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
 // Compares the memory with the image.
 // w_trybie: as in OpcjeProgramowania.
 WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
-                        const Postep& postep, bool oproznij = true, bool w_trybie = false);
+                        const Postep& postep, bool oproznij = true, bool w_trybie = false,
+                        const std::vector<Przebieg>& przebiegi = {});
 // Reads the whole memory into `obraz`.
 WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
                      bool w_trybie = false);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <array>
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -35,6 +35,7 @@ enum class Wynik {
   port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
   inny_uklad,        // the chip in the socket is not the chosen part
   nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
+  przerwano,         // "Przerwano": the user stopped it; programming mode left, no file
 };
 
 // "Ostrel" or "AVR910": the type's name as the front ends show it.
@@ -58,6 +59,16 @@ inline constexpr const char* kNieObslugujeUkladu = "Programator nie obsługuje u
 int kod_wyjscia(Wynik w);
 
 inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
+inline constexpr const char* kPrzerwano = "Przerwano";
+inline constexpr const char* kNadmiaroweDane = "Programator przysłał nadmiarowe dane";
+// An acknowledgement that is not one: "Programator odrzucił polecenie 'P'" for '?', else
+// the byte that came ("… odpowiedział na polecenie 'A' bajtem 0xA5 zamiast potwierdzenia").
+std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz);
+// "Programator odpowiada jak Ostrel: zmień typ programatora": the type set is not the
+// programmer's.
+inline constexpr const char* kOdpowiadaJak = "Programator odpowiada jak ";
+// "Port … jest niedostępny (urządzenie odłączone?)": the device of an open port went away.
+std::string tekst_odlaczenia(const std::string& port);
 inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
 inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
 // The programmer's mode in which the dialog's write also sends the fuse byte.
@@ -90,9 +101,12 @@ inline constexpr const char* kPozaAdresami =
 // blad_hex with the Polish text for the status window in `tekst`. An image of more than
 // `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
 // receives the HEX reader's cause of a refusal. An ELF file gives the image of `pamiec`.
+// `przebiegi`, when given, receives the runs of bytes the file holds (an ELF section: one
+// run over the image).
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
                   std::size_t pojemnosc = static_cast<std::size_t>(-1),
-                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash);
+                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash,
+                  std::vector<Przebieg>* przebiegi = nullptr);
 
 // Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
 int procent(std::size_t p, std::size_t s);
@@ -110,6 +124,7 @@ class Programator : public Lacze {
   // the operation entry points catch. oproznij_wejscie gives up the same way when the
   // input never falls silent.
   void oproznij_wejscie() override;
+  bool nadmiar() override;
   std::uint8_t czekaj_na_bajt() override;
   std::uint8_t czekaj_dluzej(std::uint32_t dodatkowe_ms) override;
   bool sprobuj_ograniczone(std::uint8_t& wynik) override;
@@ -199,6 +214,8 @@ class Programator : public Lacze {
 
   // Shows a text in the status window (the main window's `komunikat`).
   void komunikat(const std::string& tekst);
+  // The text as its first line, cut as ever, and under it an explanation shown whole.
+  void komunikat(const std::string& tekst, const std::string& objasnienie);
 
   // ---- State
   TCommPortDriver& port;
@@ -240,10 +257,16 @@ class Programator : public Lacze {
   using Roznica = ostrel::Roznica;
   Roznica pierwsza_roznica;
 
-  // Set by a front end's signal handler (never null-dereferenced when unset): every wait
-  // gives up as if the programmer had stopped answering, so the port is closed and
-  // restored by the usual path and no file is written.
-  const volatile std::sig_atomic_t* przerwanie = nullptr;
+  // Set by a front end (a signal handler, the window's stop) when not null: every wait
+  // gives up at the next command, programming mode is left with 'L', no file is written
+  // and the operation ends as Wynik::przerwano.
+  const std::atomic<int>* przerwanie = nullptr;
+
+  // An operation that gave up: the reason said in the status window (the device gone,
+  // a stop, or silence) and its result.
+  Wynik porzucone();
+  // The port the search opened, as the texts name it ("com3 (/dev/ttyUSB0)").
+  std::string opis_portu() const;
 
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
@@ -254,7 +277,6 @@ class Programator : public Lacze {
   // programmer type does not read them.
   void przyjmij_F(const std::optional<std::uint8_t>& odpowiedz, bool odczyt_przyciskiem);
   void pokaz_sygnature(const std::array<std::uint8_t, 3>& s);
-  Wynik porzucone();
   Wynik przebieg_pamieci(int kod);
   // Probes the ports pierwszy..ostatni in turn and keeps the last that answers open.
   void szukaj(int pierwszy, int ostatni);

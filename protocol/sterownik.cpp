@@ -22,29 +22,39 @@ std::uint8_t bajt_lub_ff(Strumien& obraz) {
 
 }  // namespace
 
+std::uint8_t Sterownik::potwierdzenie(std::uint8_t polecenie, std::uint32_t dodatkowe_ms) {
+  const std::uint8_t b =
+      dodatkowe_ms > 0 ? lacze_.czekaj_dluzej(dodatkowe_ms) : lacze_.czekaj_na_bajt();
+  sprawdz_potwierdzenie(polecenie, b);
+  return b;
+}
+
 void Sterownik::adres(std::uint32_t a) {
   lacze_.wyslij(kA);
   lacze_.wyslij(static_cast<std::uint8_t>((a >> 8) & 0xFF));
-  lacze_.wyslij_i_czekaj(static_cast<std::uint8_t>(a & 0xFF));
+  lacze_.wyslij(static_cast<std::uint8_t>(a & 0xFF));
+  potwierdzenie(kA);
 }
 
 void Sterownik::wybierz(const Uklad& u) {
   lacze_.wyslij(kT);
-  lacze_.wyslij_i_czekaj(kod(u));
+  lacze_.wyslij(kod(u));
+  potwierdzenie(kT);
 }
 
 std::uint8_t Sterownik::wejdz() {
   lacze_.wyslij(kP);
-  return lacze_.czekaj_na_bajt();
+  return potwierdzenie(kP);
 }
 
 void Sterownik::wyjdz() {
-  lacze_.wyslij_i_czekaj(kL);
+  lacze_.wyslij(kL);
+  potwierdzenie(kL);
 }
 
 void Sterownik::kasuj(const Uklad& u) {
   lacze_.wyslij(ke);
-  lacze_.czekaj_dluzej(u.czasy.kasowanie_ms);
+  potwierdzenie(ke, u.czasy.kasowanie_ms);
 }
 
 void Sterownik::zamknij() {
@@ -89,12 +99,14 @@ std::optional<std::uint8_t> Sterownik::bity(std::uint8_t domyslny) {
 
 void Sterownik::zapisz_lock(std::uint8_t b) {
   lacze_.wyslij(kl);
-  lacze_.wyslij_i_czekaj(b);
+  lacze_.wyslij(b);
+  potwierdzenie(kl);
 }
 
 void Sterownik::zapisz_fuse(std::uint8_t b) {
   lacze_.wyslij(kf);
-  lacze_.wyslij_i_czekaj(b);
+  lacze_.wyslij(b);
+  potwierdzenie(kf);
 }
 
 void Sterownik::przywitaj() {
@@ -134,21 +146,25 @@ void Sterownik::zapisz(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& 
     if (!flash) {
       const std::uint8_t b = bajt_lub_ff(obraz);
       lacze_.wyslij(kD);
-      lacze_.wyslij_i_czekaj(b);
+      lacze_.wyslij(b);
+      potwierdzenie(kD);
     } else if (bajtowo) {
       const std::uint8_t b = bajt_lub_ff(obraz);
       adres(licznik);
       ++licznik;
       lacze_.wyslij(kc);
-      lacze_.wyslij_i_czekaj(b);
+      lacze_.wyslij(b);
+      potwierdzenie(kc);
     } else {
       adres(licznik);
       const std::uint8_t lo = bajt_lub_ff(obraz);
       const std::uint8_t hi = bajt_lub_ff(obraz);
       lacze_.wyslij(kc);
-      lacze_.wyslij_i_czekaj(lo);
+      lacze_.wyslij(lo);
+      potwierdzenie(kc);
       lacze_.wyslij(kC);
-      lacze_.wyslij_i_czekaj(hi);
+      lacze_.wyslij(hi);
+      potwierdzenie(kC);
       ++licznik;
     }
     postep(obraz.pozycja(), rozmiar);
@@ -229,6 +245,53 @@ void Sterownik::czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& 
       obraz.zapisz_bajt(lacze_.czekaj_na_bajt());
     }
   }
+}
+
+namespace {
+
+std::size_t bajty_przebiegow(const std::vector<Przebieg>& p) {
+  std::size_t n = 0;
+  for (const Przebieg& r : p) n += r.do_ - r.od;
+  return n;
+}
+
+}  // namespace
+
+void Sterownik::zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
+                                 const Postep& postep) {
+  const std::size_t wszystkie = bajty_przebiegow(p);
+  std::size_t zrobione = 0;
+  for (const Przebieg& r : p) {
+    adres(static_cast<std::uint32_t>(r.od));
+    obraz.ustaw_pozycje(r.od);
+    for (std::size_t a = r.od; a < r.do_; ++a) {
+      lacze_.wyslij(kD);
+      lacze_.wyslij(bajt_lub_ff(obraz));
+      potwierdzenie(kD);
+      postep(++zrobione, wszystkie);
+    }
+  }
+}
+
+bool Sterownik::weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
+                                    const Postep& postep, Roznica& roznica) {
+  const std::size_t wszystkie = bajty_przebiegow(p);
+  std::size_t zrobione = 0;
+  for (const Przebieg& r : p) {
+    adres(static_cast<std::uint32_t>(r.od));
+    obraz.ustaw_pozycje(r.od);
+    for (std::size_t a = r.od; a < r.do_; ++a) {
+      const std::uint8_t b = bajt_lub_ff(obraz);
+      lacze_.wyslij(kd);
+      const std::uint8_t z = lacze_.czekaj_na_bajt();
+      if (z != b) {
+        roznica = {static_cast<std::uint32_t>(a), b, z, static_cast<std::uint32_t>(a + 1)};
+        return false;
+      }
+      postep(++zrobione, wszystkie);
+    }
+  }
+  return true;
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "devices/uklady.h"
+#include "hex/intel_hex.h"
 #include "hex/strumien.h"
 
 namespace ostrel {
@@ -22,15 +23,20 @@ enum class Przerwanie : std::uint8_t {
   brak_odpowiedzi,  // nothing came within the bound
   urzadzenie,       // the port was closed or the device went away
   sygnal,           // the user asked the program to stop
+  zla_odpowiedz,    // an answer that cannot be what was asked (a refusal '?' among them)
 };
 
 // Thrown by the waiting primitives when the programmer stops answering (or the port is
 // closed); the operations catch it, so nothing more is sent.
 class PorzucenieOperacji : public std::exception {
  public:
-  explicit PorzucenieOperacji(Przerwanie p = Przerwanie::brak_odpowiedzi) : powod(p) {}
+  explicit PorzucenieOperacji(Przerwanie p = Przerwanie::brak_odpowiedzi,
+                              std::uint8_t polecenie_ = 0, std::uint8_t odpowiedz_ = 0)
+      : powod(p), polecenie(polecenie_), odpowiedz(odpowiedz_) {}
   const char* what() const noexcept override { return "Programator nie odpowiada"; }
   Przerwanie powod;
+  std::uint8_t polecenie;  // zla_odpowiedz: the command answered
+  std::uint8_t odpowiedz;  // zla_odpowiedz: the byte that came instead of its answer
 };
 
 // The exchange with the programmer: one byte out, one byte in, each wait bounded.
@@ -48,6 +54,9 @@ class Lacze {
   // One read; `domyslny` when it brings nothing.
   virtual std::uint8_t pojedyncza_proba(std::uint8_t domyslny) = 0;
   virtual void oproznij_wejscie() = 0;
+  // True when a byte comes within the input time-out: after a run's last answer, a
+  // byte that nobody asked for.
+  virtual bool nadmiar() { return false; }
   void wyslij_i_czekaj(std::uint8_t b) {
     wyslij(b);
     czekaj_na_bajt();
@@ -128,6 +137,11 @@ class Sterownik {
   // After 'P'. False and the first difference when the chip differs.
   virtual bool weryfikuj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep,
                          Roznica& roznica);
+  // EEPROM runs: each from its own 'A', then 'D' (or 'd' and a comparison) for each of
+  // its bytes; nothing outside them is written or read.
+  void zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep);
+  bool weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep,
+                           Roznica& roznica);
   // The whole memory into `obraz`, after 'T' and 'P'.
   virtual void czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep);
 
@@ -135,6 +149,12 @@ class Sterownik {
 
  protected:
   void adres(std::uint32_t a);  // 'A' with a 16-bit unit address, awaited
+  // The acknowledgement of `polecenie`, awaited (with `dodatkowe_ms` more for a command
+  // that works before it answers) and checked by the type.
+  std::uint8_t potwierdzenie(std::uint8_t polecenie, std::uint32_t dodatkowe_ms = 0);
+  // What the type's acknowledgement must be: throws PorzucenieOperacji (zla_odpowiedz)
+  // for any other byte. The Ostrel type acknowledges with any byte.
+  virtual void sprawdz_potwierdzenie(std::uint8_t /*polecenie*/, std::uint8_t /*odpowiedz*/) {}
   Lacze& lacze_;
 };
 

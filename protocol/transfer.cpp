@@ -2,13 +2,16 @@
 // the scheduler on the file `nazwa_pliku`.
 #include <string>
 
+#include "devices/uklady.h"
 #include "hex/intel_hex.h"
+#include "hex/objasnienie.h"
 #include "protocol/programator.h"
 
 namespace ostrel {
 
 Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec) {
+                  std::size_t pojemnosc, PrzyczynaHex* przyczyna, PamiecElf pamiec,
+                  std::vector<Przebieg>* przebiegi) {
   if (przyczyna != nullptr) *przyczyna = {};
   Strumien hex;
   std::string powod;
@@ -22,8 +25,9 @@ Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
   // avr-gcc's output is taken as it comes; everything else is read as Intel HEX.
   if (jest_elf(hex)) {
     tekst = konwertuj_elf(hex, pamiec, obraz);
+    if (przebiegi != nullptr) *przebiegi = {{0, obraz.rozmiar()}};
   } else {
-    konwertuj_hex(hex, obraz, tekst, 255, przyczyna);
+    konwertuj_hex(hex, obraz, tekst, 255, przyczyna, przebiegi);
   }
   if (tekst != kKonwersjaOK) return Wynik::blad_hex;
   if (obraz.rozmiar() > pojemnosc) {
@@ -104,8 +108,12 @@ Wynik Programator::zglos(const WynikOperacji& w, const Uklad& u) {
       widok.okno_zmienione();
       komunikat(kBladWeryfikacji);
       return Wynik::blad_weryfikacji;
-    case Koniec::brak_odpowiedzi:
     case Koniec::zla_odpowiedz:
+      // Gone or stopped meanwhile: that is what is said.
+      if (port.DeviceGone() || przerwane()) return porzucone();
+      komunikat(w.nadmiar ? kNadmiaroweDane : tekst_zlej_odpowiedzi(w.polecenie, w.odpowiedz));
+      return Wynik::brak_odpowiedzi;
+    case Koniec::brak_odpowiedzi:
     case Koniec::urzadzenie:
     case Koniec::przerwano:
       return porzucone();
@@ -161,19 +169,28 @@ Wynik Programator::przebieg_pamieci(int kod) {
   }
 
   // The file is loaded and converted before anything goes to the programmer.
+  std::vector<Przebieg> przebiegi;
   {
     std::string tekst;
-    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), nullptr,
-                                flash ? PamiecElf::flash : PamiecElf::eeprom);
+    PrzyczynaHex przyczyna;
+    const Wynik w = wczytaj_hex(nazwa_pliku, obraz, tekst, pojemnosc(flash), &przyczyna,
+                                flash ? PamiecElf::flash : PamiecElf::eeprom, &przebiegi);
     if (w != Wynik::ok) {
-      komunikat(tekst);
+      // Under the reader's text, what the command-line tool would explain: the line, the
+      // cause and the fix, or the sizes.
+      komunikat(tekst, tekst == kPlikZaDuzy
+                           ? objasnienie_rozmiaru(obraz.rozmiar(), flash, nazwa_krotka(u),
+                                                  pojemnosc(flash))
+                           : objasnienie_hex(przyczyna));
       return w;
     }
   }
 
   const WynikOperacji w =
-      kod >= 4 ? ostrel::programuj(*sterownik_, u, m, obraz, {dialog.kasowanie, true}, postep())
-               : ostrel::weryfikuj(*sterownik_, u, m, obraz, postep());
+      kod >= 4
+          ? ostrel::programuj(*sterownik_, u, m, obraz,
+                              {.kasowanie = dialog.kasowanie, .przebiegi = przebiegi}, postep())
+          : ostrel::weryfikuj(*sterownik_, u, m, obraz, postep(), true, false, przebiegi);
   if (w.ok()) komunikat(kWeryfikacjaOK);
   return zglos(w, u);
 }

@@ -1,5 +1,6 @@
 // Command exchange with the programmer and the search for it.
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "protocol/programator.h"
@@ -33,6 +34,7 @@ int kod_wyjscia(Wynik w) {
     case Wynik::ok:
       return 0;
     case Wynik::blad_weryfikacji:
+    case Wynik::przerwano:
     case Wynik::blad_pliku:  // the operation's own file (a read's target) not written
       return 1;
     case Wynik::blad_hex:
@@ -285,12 +287,55 @@ void Programator::potwierdz_status() {
 }
 
 void Programator::komunikat(const std::string& tekst) {
+  komunikat(tekst, {});
+}
+
+void Programator::komunikat(const std::string& tekst, const std::string& objasnienie) {
   status.Label1 = przytnij(tekst, 255);
+  if (!objasnienie.empty()) status.Label1 += "\n" + objasnienie;
   status.widoczny = true;
   widok.status_zmieniony(true);
 }
 
+std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz) {
+  const std::string p(1, static_cast<char>(polecenie));
+  // Only the other type refuses the list of parts.
+  if (polecenie == 't' && odpowiedz == '?')
+    return std::string(kOdpowiadaJak) + nazwa_typu(TypProgramatora::ostrel) +
+           ": zmień typ programatora";
+  if (odpowiedz == '?') return "Programator odrzucił polecenie '" + p + "'";
+  char b[8];
+  std::snprintf(b, sizeof b, "0x%02X", odpowiedz);
+  return "Programator odpowiedział na polecenie '" + p + "' bajtem " + b + " zamiast potwierdzenia";
+}
+
+bool Programator::nadmiar() {
+  std::uint8_t b = 0;
+  return port.ReadByte(b);
+}
+
+std::string tekst_odlaczenia(const std::string& port) {
+  return "Port " + port + " jest niedostępny (urządzenie odłączone?)";
+}
+
+std::string Programator::opis_portu() const {
+  if (!port.DeviceName().empty()) return port.DeviceName();
+  const std::string n = "com" + std::to_string(static_cast<int>(port.ComPort()) + 1);
+  return port.OpenedDevice().empty() ? n : n + " (" + port.OpenedDevice() + ")";
+}
+
 Wynik Programator::porzucone() {
+  if (port.DeviceGone()) {
+    komunikat(tekst_odlaczenia(opis_portu()));
+    return Wynik::port_niedostepny;
+  }
+  if (przerwane()) {
+    // Out of programming mode, so the chip runs again; the answer is dropped by the
+    // polling, as after a read.
+    wyslij('L');
+    komunikat(kPrzerwano);
+    return Wynik::przerwano;
+  }
   komunikat(kNieOdpowiada);
   return Wynik::brak_odpowiedzi;
 }

@@ -111,6 +111,8 @@ struct TCommPortDriver::Stan {
   bool CheckLineStatus = false;
   std::string DeviceName;
   BladOtwarcia BladOtwarcia_;
+  bool DeviceGone = false;
+  std::string OpenedDevice;
 
   std::vector<std::uint8_t> ReceiveBuffer;
   std::int32_t PacketStartTime = kBrakPakietu;
@@ -146,10 +148,14 @@ bool TCommPortDriver::Open() {
   char nazwa[32];
   std::snprintf(nazwa, sizeof nazwa, "\\\\.\\COM%-d", static_cast<int>(s_->ComPort) + 1);
   s_->PortHandle = s_->platforma->otworz(s_->DeviceName.empty() ? nazwa : s_->DeviceName);
+  s_->DeviceGone = false;
   if (!IsOpen()) {
     s_->BladOtwarcia_ = s_->platforma->blad_otwarcia();
     return false;
   }
+  // The platform names the device it tried even when the open succeeded.
+  s_->OpenedDevice =
+      s_->DeviceName.empty() ? s_->platforma->blad_otwarcia().urzadzenie : s_->DeviceName;
   s_->BladOtwarcia_ = {};
   ApplySettings();
   // Every platform read and write returns within about a millisecond; the waiting is
@@ -170,6 +176,15 @@ void TCommPortDriver::Close() {
   if (s_->timer) s_->timer->stop();
   s_->platforma->zamknij(s_->PortHandle);
   s_->PortHandle = 0;
+}
+
+bool TCommPortDriver::sprawdz_odlaczenie() {
+  if (!IsOpen() || !s_->platforma->odlaczone(s_->PortHandle)) return false;
+  // Held open, a gone device keeps its node (a re-plugged adapter would come back under
+  // another name) and every later call would wait for its time-out in vain.
+  Close();
+  s_->DeviceGone = true;
+  return true;
 }
 
 void TCommPortDriver::ApplySettings() {
@@ -222,8 +237,10 @@ std::int32_t TCommPortDriver::InputCount() {
   std::uint32_t we = 0, wy = 0;
   // A failed query (a hung-up line) reads as an empty queue, never as bytes to fetch.
   if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy,
-                                   PlatformaSzeregowa::Czekanie::na_wejscie))
+                                   PlatformaSzeregowa::Czekanie::na_wejscie)) {
+    sprawdz_odlaczenie();
     return 0;
+  }
   return static_cast<std::int32_t>(std::min<std::uint32_t>(we, 0x7fffffff));
 }
 
@@ -231,8 +248,10 @@ std::uint16_t TCommPortDriver::OutputFree() {
   if (!IsOpen()) return 65535;
   std::uint32_t we = 0, wy = 0;
   if (!s_->platforma->stan_kolejek(s_->PortHandle, we, wy,
-                                   PlatformaSzeregowa::Czekanie::na_miejsce))
+                                   PlatformaSzeregowa::Czekanie::na_miejsce)) {
+    if (sprawdz_odlaczenie()) return 0;
     wy = 0;
+  }
   return static_cast<std::uint16_t>(s_->ComPortOutBufSize - static_cast<std::uint16_t>(wy));
 }
 
@@ -262,11 +281,12 @@ std::int32_t TCommPortDriver::WriteData(const void* Data, std::int32_t Size) {
   std::uint32_t ostatni_postep = teraz(p);
   while (Size > 0) {
     const std::uint16_t wolne = OutputFree();
+    if (!IsOpen()) break;
     if (wolne != 0) {
       if (s_->CheckLineStatus && LineStatus() == 0) break;
       const auto n = static_cast<std::uint32_t>(std::min<std::int32_t>(Size, wolne));
       std::uint32_t poszlo = 0;
-      p.pisz(s_->PortHandle, wsk, n, poszlo);
+      if (!p.pisz(s_->PortHandle, wsk, n, poszlo) && sprawdz_odlaczenie()) break;
       poszlo = std::min(poszlo, n);
       if (poszlo > 0) {
         zapisane += static_cast<std::int32_t>(poszlo);
@@ -295,10 +315,11 @@ std::int32_t TCommPortDriver::ReadData(void* Buffer, std::int32_t Size) {
   std::uint32_t ostatni_bajt = teraz(p);
   while (Size > 0) {
     const std::int32_t czeka = InputCount();
+    if (!IsOpen()) break;
     if (czeka > 0) {
       const auto n = static_cast<std::uint32_t>(std::min(Size, czeka));
       std::uint32_t przyszlo = 0;
-      p.czytaj(s_->PortHandle, wsk, n, przyszlo);
+      if (!p.czytaj(s_->PortHandle, wsk, n, przyszlo) && sprawdz_odlaczenie()) break;
       przyszlo = std::min(przyszlo, n);
       // Only bytes actually moved restart the time-out: a line that reports data it
       // cannot deliver (hung up) must still time out.
@@ -329,7 +350,10 @@ void TCommPortDriver::Tick() {
   if (s.PollingPauseCount > 0) return;
   PlatformaSzeregowa& p = *s.platforma;
   std::uint32_t we = 0, wy = 0;
-  if (!p.stan_kolejek(s.PortHandle, we, wy, PlatformaSzeregowa::Czekanie::brak)) we = 0;
+  if (!p.stan_kolejek(s.PortHandle, we, wy, PlatformaSzeregowa::Czekanie::brak)) {
+    if (sprawdz_odlaczenie()) return;
+    we = 0;
+  }
   std::int64_t czeka = we;
   // Never more than the receive buffer holds; the rest waits for the next tick.
   const auto pojemnosc = static_cast<std::int64_t>(s.ReceiveBuffer.size());
@@ -338,8 +362,11 @@ void TCommPortDriver::Tick() {
     const auto n = static_cast<std::uint32_t>(std::min(czeka, pojemnosc));
     if (n == 0) return;
     std::uint32_t przyszlo = 0;
-    if (p.czytaj(s.PortHandle, s.ReceiveBuffer.data(), n, przyszlo) && przyszlo > 0 &&
-        OnReceiveData)
+    if (!p.czytaj(s.PortHandle, s.ReceiveBuffer.data(), n, przyszlo)) {
+      sprawdz_odlaczenie();
+      return;
+    }
+    if (przyszlo > 0 && OnReceiveData)
       OnReceiveData(this, s.ReceiveBuffer.data(), static_cast<int>(std::min(przyszlo, n)));
     return;
   }
@@ -538,6 +565,13 @@ const std::string& TCommPortDriver::DeviceName() const {
 }
 void TCommPortDriver::setDeviceName(const std::string& v) {
   if (!IsOpen()) s_->DeviceName = v;
+}
+
+bool TCommPortDriver::DeviceGone() const {
+  return s_->DeviceGone;
+}
+const std::string& TCommPortDriver::OpenedDevice() const {
+  return s_->OpenedDevice;
 }
 
 const BladOtwarcia& TCommPortDriver::OpenError() const {

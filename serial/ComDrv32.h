@@ -136,6 +136,14 @@ class TCommPortDriver {
   TComPortReceiveDataEvent OnReceiveData;
   TComPortReceivePacketEvent OnReceivePacket;
 
+  // The device went away while the port was open (an adapter unplugged, the other end of
+  // a pseudo-terminal closed): a read, write, queue query or tick found it so and the port
+  // was closed at once, so callers can tell it from a silent line. Cleared by Open.
+  bool DeviceGone() const;
+  // The device the port has (or last had) open: DeviceName, or the platform's device
+  // behind COMn when it tells it (empty otherwise).
+  const std::string& OpenedDevice() const;
+
   // For tests and diagnostics.
   // Why the last Open failed, as the platform tells it (PowodBledu::brak after success).
   const BladOtwarcia& OpenError() const;
@@ -146,6 +154,9 @@ class TCommPortDriver {
   PlatformaSzeregowa& Platforma();
 
  private:
+  // Closes the port when the platform says its device has gone; true then.
+  bool sprawdz_odlaczenie();
+
   struct Stan;
   std::unique_ptr<Stan> s_;
 };

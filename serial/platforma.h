@@ -128,6 +128,10 @@ class PlatformaSzeregowa {
   virtual bool czytaj(Uchwyt h, void* bufor, std::uint32_t n, std::uint32_t& przeczytane) = 0;
   virtual bool pisz(Uchwyt h, const void* dane, std::uint32_t n, std::uint32_t& zapisane) = 0;
   virtual bool zamknij(Uchwyt h) = 0;
+  // Whether the device behind an open port has gone (an adapter unplugged, the other end
+  // of a pseudo-terminal closed): a read, write or queue query found it so, and nothing on
+  // this handle will work again. A platform that cannot tell says no.
+  virtual bool odlaczone(Uchwyt /*h*/) const { return false; }
   // 32-bit millisecond tick counter; all elapsed-time arithmetic is modulo 2^32.
   virtual std::uint32_t licznik_ms() = 0;
   virtual bool wersja(WersjaSystemu& w) = 0;

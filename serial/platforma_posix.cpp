@@ -509,6 +509,9 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       e = EBUSY;
     }
     if (e != 0) {
+      // TIOCEXCL may already be set: left on a port we do not keep, it would lock every
+      // later opener but root out while the other program has it.
+      (void)ioctl(fd, TIOCNXCL);
       ::close(fd);
       return porazka_errno(e, sciezka);
     }
@@ -555,6 +558,7 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     if (!nasz(h)) return false;
     int n_we = 0, n_wy = 0;
     if (ioctl(h, FIONREAD, &n_we) != 0) {
+      if (sprawdz_znikniecie(h, errno)) return false;
       // A line gone bad must not be polled in a tight loop.
       spij_1ms();
       return false;
@@ -567,7 +571,11 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       if (r > 0 && (p.revents & POLLIN)) {
         if (ioctl(h, FIONREAD, &n_we) != 0) n_we = 0;
       } else if (r != 0) {
-        // Hang-up or error: poll returns at once, so sleep the millisecond instead.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+          oznacz_znikniecie(h);
+          return false;
+        }
+        // An error: poll returns at once, so sleep the millisecond instead.
         spij_1ms();
       }
     }
@@ -602,7 +610,17 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       przeczytane = static_cast<std::uint32_t>(r);
       return true;
     }
-    return r == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (r < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+      sprawdz_znikniecie(h, errno);
+      return false;
+    }
+    // Without VMIN/VTIME a read of an empty line gives 0 too: only a hang-up is an end.
+    if (rozlaczony(h)) {
+      oznacz_znikniecie(h);
+      return false;
+    }
+    return true;
   }
 
   bool pisz(Uchwyt h, const void* dane, std::uint32_t n, std::uint32_t& zapisane) override {
@@ -614,7 +632,9 @@ class PlatformaPosix final : public PlatformaSzeregowa {
       zapisane = static_cast<std::uint32_t>(r);
       return true;
     }
-    return r == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (r == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+    sprawdz_znikniecie(h, errno);
+    return false;
   }
 
   bool zamknij(Uchwyt h) override {
@@ -649,6 +669,11 @@ class PlatformaPosix final : public PlatformaSzeregowa {
     w.MajorVersion = static_cast<std::uint32_t>(major);
     w.MinorVersion = static_cast<std::uint32_t>(minor);
     return true;
+  }
+
+  bool odlaczone(Uchwyt h) const override {
+    const auto it = otwarte_.find(h);
+    return it != otwarte_.end() && it->second.odlaczone;
   }
 
   BladOtwarcia blad_otwarcia() const override { return blad_; }
@@ -697,9 +722,29 @@ class PlatformaPosix final : public PlatformaSzeregowa {
   struct Otwarty {
     termios poprzedni{};            // the line state to restore
     bool oddaj_opoznienie = false;  // low latency was switched on by us
+    bool odlaczone = false;         // the device has gone
   };
 
   bool nasz(Uchwyt h) const { return otwarte_.count(h) != 0; }
+
+  void oznacz_znikniecie(Uchwyt h) {
+    auto it = otwarte_.find(h);
+    if (it != otwarte_.end()) it->second.odlaczone = true;
+  }
+
+  // EIO and ENXIO (and ENODEV, EPIPE) on a terminal mean its device is gone: an adapter
+  // unplugged, a pseudo-terminal whose other end closed. True when `e` says so.
+  bool sprawdz_znikniecie(Uchwyt h, int e) {
+    if (e != EIO && e != ENXIO && e != ENODEV && e != EPIPE) return false;
+    oznacz_znikniecie(h);
+    return true;
+  }
+
+  // A hung-up line: poll reports it at once without waiting.
+  static bool rozlaczony(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
 
   static bool inni_otwieraja(int fd) {
     struct stat st {};

@@ -1,10 +1,13 @@
 #include "ui/Unit1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 
 #include "devices/uklady.h"
+#include "hex/objasnienie.h"
 #include "hex/strumien.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -72,7 +75,7 @@ TForm1::TForm1(QWidget* rodzic)
   setTabOrder(&Button8, &ComboBox1);
   setTabOrder(&ComboBox1, &Button9);
 
-  OpenDialog1.Filter = QString::fromUtf8(kFiltrHex) + QStringLiteral("Pliki ELF (*.elf) |*.elf|");
+  OpenDialog1.Filter = QString::fromUtf8(kFiltrHex) + QString::fromUtf8(kFiltrOtwierania);
   SaveDialog1.Filter = QString::fromUtf8(kFiltrHex);
   SaveDialog1.Title = QStringLiteral("Zapisz jako");
   SaveDialog1.DefaultExt = QStringLiteral("hex");
@@ -105,6 +108,7 @@ TForm1::TForm1(QWidget* rodzic)
   // Created disabled; the start-up operation enables it.
   setEnabled(false);
   formCreate();
+  if (qApp != nullptr) qApp->installEventFilter(this);
 }
 
 TForm1::~TForm1() {
@@ -223,7 +227,10 @@ void TForm1::przegladaj() {
   // Check the file at once, so a bad file shows before anything is armed.
   Strumien obraz;
   std::string tekst;
-  if (wczytaj_hex(model().nazwa_pliku, obraz, tekst) != Wynik::ok) komunikat(q(tekst));
+  PrzyczynaHex przyczyna;
+  if (wczytaj_hex(model().nazwa_pliku, obraz, tekst, static_cast<std::size_t>(-1), &przyczyna) !=
+      Wynik::ok)
+    model().komunikat(tekst, objasnienie_hex(przyczyna));
 }
 
 // Programming starts the dialog empty; verifying shows the name it held last.
@@ -303,7 +310,11 @@ void TForm1::ComboBox1Change() {
 
 void TForm1::zaawansowane() {
   if (praca.zajety()) return;
-  praca.uruchom([this] { praca.model().zaawansowane(); });
+  const bool szukaj = start_wykonany_;
+  praca.uruchom([this, szukaj] {
+    if (szukaj) szukaj_ponownie();
+    praca.model().zaawansowane();
+  });
 }
 
 void TForm1::Button2Click() {
@@ -369,7 +380,12 @@ void TForm1::Timer1Timer() {
         [this, kod, przed, pamiec, uklad] {
           if (przed) start(true, uklad);
           if (kod == kStart) start();
-          if (pamiec) praca.model().operacja_pamieci(kod);
+          if (pamiec) {
+            if (!przed) szukaj_ponownie();
+            Programator& p = praca.model();
+            // Demo mode sends nothing; the operator is told so rather than left guessing.
+            if (p.operacja_pamieci(kod) == Wynik::demo) p.komunikat(kDemoNicNieWyslano);
+          }
         },
         [this] { koniec_tyku(); });
     return;
@@ -410,8 +426,59 @@ void TForm1::start(bool przed_operacja, int uklad) {
       p.okno.Label1 = nazwa;
     }
   }
+  if (!przed_operacja && !plik_startowy_.isEmpty()) {
+    p.nazwa_pliku = plik_startowy_.toStdString();
+    p.okno.Label1 = p.nazwa_pliku;
+  }
   praca.okno_zmienione();
   praca.dialog_zmieniony();
+}
+
+void TForm1::szukaj_ponownie() {
+  Programator& p = praca.model();
+  if (p.port.IsOpen()) return;
+  p.sprawdz();
+  const bool jest = p.port.IsOpen();
+  p.brak_programatora = jest ? 0 : 1;
+  p.tryb_demo = jest ? 0 : 1;
+}
+
+void TForm1::ustaw_plik_startowy(const QString& nazwa) {
+  // Cut like a dialog's name: a longer one is no short text.
+  if (liczba_znakow(nazwa.toStdString()) > kMaksDlugoscNazwy) return;
+  plik_startowy_ = nazwa;
+  OpenDialog1.FileName = nazwa;
+}
+
+// ---- Stopping
+
+bool TForm1::zapytaj_o_przerwanie() {
+  if (!praca.zajety() || pytanie_otwarte_) return false;
+  pytanie_otwarte_ = true;
+  const QString pytanie = QString::fromUtf8(kPytanieOPrzerwanie);
+  bool tak = false;
+  if (odpowiedz_na_pytanie) {
+    tak = odpowiedz_na_pytanie(pytanie);
+  } else {
+    tak = QMessageBox::question(this, windowTitle(), pytanie, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+  }
+  pytanie_otwarte_ = false;
+  if (tak) praca.przerwij();
+  return tak;
+}
+
+bool TForm1::eventFilter(QObject* cel, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && praca.zajety() &&
+      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && cel->isWidgetType()) {
+    const QWidget* okno = static_cast<QWidget*>(cel)->window();
+    if (okno == this || okno == static_cast<QWidget*>(form2_) ||
+        okno == static_cast<QWidget*>(form3_)) {
+      zapytaj_o_przerwanie();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(cel, e);
 }
 
 // ---- Closing
@@ -437,9 +504,10 @@ void TForm1::FormClose() {
 void TForm1::closeEvent(QCloseEvent* e) {
   if (praca.zajety()) {
     // The worker owns the port: the window closes, and the settings are saved, when the
-    // work has ended.
+    // work has ended, stopped at its next command when the operator says so.
     zamknij_po_ = true;
     e->ignore();
+    zapytaj_o_przerwanie();
     return;
   }
   if (!zamkniete_) {

@@ -29,6 +29,15 @@ class TForm4;
 
 // The filter of both dialogs.
 inline constexpr const char* kFiltrHex = "Pliki hex (*.hex,*.eep) |*.hex;*.eep|";
+// What the open dialog offers after it: every file the reader takes (SDCC's .ihx,
+// avr-gcc's ELF), and any file at all.
+inline constexpr const char* kFiltrOtwierania =
+    "Wszystkie obsługiwane (*.hex,*.eep,*.ihx,*.elf) |*.hex;*.eep;*.ihx;*.elf|"
+    "Wszystkie pliki (*) |*|";
+// After a memory operation in demo mode.
+inline constexpr const char* kDemoNicNieWyslano = "tryb demo – nic nie wysłano";
+// The question of a close or Esc while an operation runs.
+inline constexpr const char* kPytanieOPrzerwanie = "Operacja trwa. Przerwać ją?";
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -87,6 +96,13 @@ class TForm1 : public QWidget {
   std::function<QString(QFileDialog&)> wybor_pliku;
   // When set, receives the texts of the general error report instead of a message box.
   std::function<void(const QString&)> raport_bledu;
+  // When set, answers the question whether to stop the running operation (true: stop)
+  // instead of a message box.
+  std::function<bool(const QString&)> odpowiedz_na_pytanie;
+
+  // The file given on the command line (`ostrel FILE.hex`): chosen once the start-up has
+  // run, in place of the settings' file.
+  void ustaw_plik_startowy(const QString& nazwa);
 
   // ---- Controls, in the window's layout.
   QGroupBox GroupBox1{this};
@@ -133,6 +149,9 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  // Esc during an operation, whichever of our windows has the focus (the main window
+  // takes no input then, so the key is caught before it).
+  bool eventFilter(QObject* cel, QEvent* e) override;
 
  private:
   // The model, through the worker's check that this thread owns it now.
@@ -162,6 +181,11 @@ class TForm1 : public QWidget {
   // Run before an operation (a button replaced the pending start-up), what the operator
   // already chose (device `uklad`, file) stays chosen.
   void start(bool przed_operacja = false, int uklad = -1);
+  // On the worker, before an operation: with the port gone or none found, the search runs
+  // again, so a programmer plugged in (back) since is found without a restart.
+  void szukaj_ponownie();
+  // Asks whether to stop the running operation and stops it when told; true then.
+  bool zapytaj_o_przerwanie();
 
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
@@ -171,6 +195,8 @@ class TForm1 : public QWidget {
   bool klik_tla_ = false;
   bool start_wykonany_ = false;
   std::vector<int> wiersze_;  // the rows the device box lists, in its order
+  QString plik_startowy_;
+  bool pytanie_otwarte_ = false;
 };
 
 }  // namespace ostrel

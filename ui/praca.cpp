@@ -10,7 +10,9 @@
 namespace ostrel {
 
 Praca::Praca(TCommPortDriver& port, TimerQt& polling)
-    : programator(port, *this), polling_(polling) {}
+    : programator(port, *this), polling_(polling) {
+  programator.przerwanie = &przerwanie_;
+}
 
 Praca::~Praca() {
   zaczekaj();
@@ -96,6 +98,7 @@ void Praca::uruchom(std::function<void()> praca, std::function<void()> potem) {
   // tick takes it between works, but work that follows work with no tick between must
   // drain it itself, or the answer would be taken for the first acknowledgement.
   const bool drenuj = byla_praca_ && polling_.tyki() == tyki_na_koncu_;
+  przerwanie_ = 0;
   zajety_ = true;
   potem_ = std::move(potem);
   zablokuj(true);
@@ -109,7 +112,7 @@ void Praca::uruchom(std::function<void()> praca, std::function<void()> potem) {
         try {
           programator.oproznij_wejscie();
         } catch (const PorzucenieOperacji&) {
-          programator.komunikat(kNieOdpowiada);
+          programator.porzucone();
           dalej = false;
         }
       }

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -49,6 +50,11 @@ class Praca : public QObject, public Widok {
   void uruchom(std::function<void()> praca, std::function<void()> potem = {});
   // Waits for running work to end (the windows are going away).
   void zaczekaj();
+  // Asks running work to stop at its next command (it leaves programming mode, writes no
+  // file and says "Przerwano"). Window thread; nothing when no work runs.
+  void przerwij() {
+    if (zajety_) przerwanie_ = 1;
+  }
 
   // The status window was confirmed during work: its demo-mode part follows at the end.
   void potwierdzenie_w_trakcie() { potwierdzenie_odlozone_ = true; }
@@ -106,6 +112,7 @@ class Praca : public QObject, public Widok {
   TForm2* form2_ = nullptr;
   TForm3* form3_ = nullptr;
 
+  std::atomic<int> przerwanie_{0};  // the model's interruption hook
   std::thread watek_;
   std::thread::id id_watku_;  // the worker's id while it runs
   std::function<void()> potem_;

@@ -9,7 +9,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -110,6 +112,7 @@ class PlatformaLiczaca final : public PlatformaSzeregowa {
     return wew_->pisz(h, d, n, r);
   }
   bool zamknij(Uchwyt h) override { return wew_->zamknij(h); }
+  bool odlaczone(Uchwyt h) const override { return wew_->odlaczone(h); }
   std::uint32_t licznik_ms() override { return wew_->licznik_ms(); }
   bool wersja(WersjaSystemu& w) override { return wew_->wersja(w); }
 
@@ -371,28 +374,91 @@ TEST(PortPty, InputSpeedFollowsEverySpeedChange) {
   }
 }
 
-TEST(PortPty, HangUpTimesOutWithoutSpinning) {
+// A hung-up line is told apart from a silent one: the read, the write and the tick each
+// close the port at once and say the device went away; the next open starts afresh.
+TEST(PortPty, HangUpClosesThePortAtOnceAndSaysSo) {
+  const auto sprawdz = [](const char* droga, const std::function<void(TCommPortDriver&)>& uzyj) {
+    Pty pty;
+    TCommPortDriver port(nullptr, nullptr);
+    port.setComPort(pty.port());
+    // Far longer than the test may take: a time-out cannot pass for the detection.
+    port.setInputTimeout(60000);
+    port.setOutputTimeout(60000);
+    ASSERT_TRUE(port.Open()) << droga;
+    EXPECT_EQ(port.OpenedDevice(), pty.lacze()) << droga;
+    EXPECT_FALSE(port.DeviceGone()) << droga;
+    pty.zamknij_master();
+    uzyj(port);
+    EXPECT_TRUE(port.DeviceGone()) << droga;
+    EXPECT_FALSE(port.IsOpen()) << droga;
+  };
+  sprawdz("odczyt", [](TCommPortDriver& p) {
+    std::uint8_t v = 0xEE;
+    EXPECT_FALSE(p.ReadByte(v));
+    EXPECT_EQ(v, 0xEE);
+  });
+  sprawdz("zapis", [](TCommPortDriver& p) { EXPECT_FALSE(p.SendByte(1)); });
+  sprawdz("tyk", [](TCommPortDriver& p) { p.Tick(); });
+
+  // A new device behind the same link opens, and the mark is gone.
   Pty pty;
-  long zapytania = 0;
-  TCommPortDriver port(std::make_unique<PlatformaLiczaca>(&zapytania));
+  TCommPortDriver port(nullptr, nullptr);
   port.setComPort(pty.port());
-  port.setInputTimeout(50);
-  port.setOutputTimeout(50);
   ASSERT_TRUE(port.Open());
   pty.zamknij_master();
-  zapytania = 0;
-  std::uint8_t v = 0xEE;
-  EXPECT_FALSE(port.ReadByte(v));
-  EXPECT_EQ(v, 0xEE);
-  // About one query per millisecond; a spinning loop would make hundreds of thousands.
-  EXPECT_LT(zapytania, 2000);
-  EXPECT_GT(zapytania, 10);
-  zapytania = 0;
-  port.SendByte(1);  // may be taken by the kernel or refused; it must just end
-  EXPECT_LT(zapytania, 2000);
   port.Tick();
-  port.Close();
-  EXPECT_FALSE(port.IsOpen());
+  ASSERT_TRUE(port.DeviceGone());
+  Pty nowy;
+  ASSERT_TRUE(port.Open());
+  EXPECT_FALSE(port.DeviceGone());
+}
+
+// A port refused because another program has it open must not be left exclusive: a
+// later opener that is not root would get EBUSY for as long as that program keeps it.
+TEST(PortPty, RefusedPortStaysOpenableForOthers) {
+  Pty pty;
+  ASSERT_EQ(chmod(pty.slave_nazwa.c_str(), 0666), 0);
+  int gotowy[2], koniec[2];
+  ASSERT_EQ(pipe(gotowy), 0);
+  ASSERT_EQ(pipe(koniec), 0);
+  // The other program: the port opened without a lock, held until told to go.
+  const pid_t inny = fork();
+  ASSERT_GE(inny, 0);
+  if (inny == 0) {
+    // Holding the master too, it would be the line's other end rather than a program
+    // using the port.
+    close(pty.master);
+    const int fd = open(pty.slave_nazwa.c_str(), O_RDWR | O_NOCTTY);
+    char b = fd >= 0 ? 'j' : 'n';
+    (void)!write(gotowy[1], &b, 1);
+    (void)!read(koniec[0], &b, 1);
+    _exit(0);
+  }
+  char b = 0;
+  ASSERT_EQ(read(gotowy[0], &b, 1), 1);
+  ASSERT_EQ(b, 'j');
+
+  TCommPortDriver port(nullptr, nullptr);
+  port.setComPort(pty.port());
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.OpenError().powod, PowodBledu::zajety);
+
+  // A normal user opens it (the test may run as root, which TIOCEXCL never stops).
+  const pid_t uzytkownik = fork();
+  ASSERT_GE(uzytkownik, 0);
+  if (uzytkownik == 0) {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    const int fd = open(pty.slave_nazwa.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    _exit(fd >= 0 ? 0 : (errno == EBUSY ? 1 : 3));
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(uzytkownik, &status, 0), uzytkownik);
+  (void)!write(koniec[1], &b, 1);
+  int status_innego = 0;
+  waitpid(inny, &status_innego, 0);
+  for (int fd : {gotowy[0], gotowy[1], koniec[0], koniec[1]}) close(fd);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: EBUSY (left exclusive), 2: no user to become";
 }
 
 TEST(PortPty, WriteToStalledPeerDoesNotSpinWhileInputWaits) {

@@ -1,5 +1,6 @@
 // The scheduler with its real 2000 ms timer: the last button wins, operation 7 clears the
 // progress display, a failed conversion arms nothing, the buttons' file handling.
+#include "hex/objasnienie.h"
 #include "pomoc.h"
 #include "ui/ustawienia.h"
 
@@ -108,11 +109,15 @@ class HarmonogramBezDemo : public ::testing::Test {
   Okna o;
 };
 
+// The window says what the command-line tool says: the reader's text first, then the
+// line, the cause and the fix.
 TEST_F(HarmonogramBezDemo, FailedConversionArmsNothingWhenTheBarIsZero) {
+  // A programmer, so the scheduler loads and converts the file.
+  Symulator sim({"--com", "2", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
   uruchom_start(o);
   o.Form3.Button1.click();
-  // Demo mode off, so the scheduler loads and converts the file.
-  o.Form1.programator.tryb_demo = 0;
+  ASSERT_EQ(o.Form1.programator.tryb_demo, 0);
   const std::string zly = konfiguracja.plik("zly.hex");
   Konfiguracja::zapisz_plik(zly, ":0400000001020304F1\r\n:00000001FF\r\n");
   o.Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(zly); };
@@ -121,8 +126,11 @@ TEST_F(HarmonogramBezDemo, FailedConversionArmsNothingWhenTheBarIsZero) {
   czekaj_na_prace(o);
   Strumien obraz;
   std::string tekst;
-  ASSERT_NE(wczytaj_hex(zly, obraz, tekst), Wynik::ok);
-  EXPECT_EQ(o.Form3.Label1.text(), QString::fromStdString(tekst));
+  PrzyczynaHex przyczyna;
+  ASSERT_NE(wczytaj_hex(zly, obraz, tekst, static_cast<std::size_t>(-1), &przyczyna), Wynik::ok);
+  ASSERT_FALSE(objasnienie_hex(przyczyna).empty());
+  EXPECT_EQ(o.Form3.Label1.text(),
+            QString::fromStdString(tekst + "\n" + objasnienie_hex(przyczyna)));
   EXPECT_FALSE(o.Form1.Timer1.isActive());
   EXPECT_TRUE(o.Form1.isEnabled());
   EXPECT_EQ(o.Form1.ProgressBar2.value(), 0);

@@ -1,9 +1,12 @@
 // Operations on the worker thread against ostrel-sim pacing a 19200-baud line: clicks
 // made meanwhile start nothing, then or later; a close request waits for the end. Also the
 // look of a window closed to input, whole status texts, and Qt's own texts in Polish.
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
+#include <filesystem>
 #include <optional>
 
 #include "pomoc.h"
@@ -85,7 +88,14 @@ TEST_F(Praca, ClicksDuringAnOperationStartNothingAndACloseWaitsForTheEnd) {
   int zamkniecia = 0;
   QObject::connect(&o->Form1, &TForm1::zamkniete, [&] { ++zamkniecia; });
   programuj();
+  // Asked whether to stop, the operator lets it run.
+  int pytania = 0;
+  o->Form1.odpowiedz_na_pytanie = [&](const QString&) {
+    ++pytania;
+    return false;
+  };
   o->Form1.close();
+  EXPECT_EQ(pytania, 1);
   EXPECT_EQ(zamkniecia, 0);
   EXPECT_TRUE(o->Form1.isVisible());
   EXPECT_TRUE(o->Form1.CommPortDriver1.IsOpen());
@@ -143,6 +153,47 @@ TEST(PracaAvr910, BytesOnTheLineBeforeTheListAreNoDeviceCodes) {
   const auto v = std::find(host.rbegin(), host.rend(), 'V');
   ASSERT_NE(v, host.rend());
   EXPECT_EQ(Bajty(v.base(), host.end()), Bajty{'t'}) << "only the list was asked for";
+}
+
+// Esc during programming stops it at the next command: 'L' leaves programming mode and
+// the status window says "Przerwano". A close during a read, answered "stop", writes no
+// file and closes the window.
+TEST_F(Praca, EscOrCloseStopsTheOperation) {
+  Konfiguracja::zapisz_plik(plik, hex_licznik(2048));
+  QString pytanie;
+  o->Form1.odpowiedz_na_pytanie = [&](const QString& p) {
+    pytanie = p;
+    return true;
+  };
+  programuj();
+  ASSERT_TRUE(czekaj_az([&] { return o->Form1.ProgressBar2.value() > 0; }));
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(&o->Form1.Button3, &esc);
+  EXPECT_EQ(pytanie, QString::fromUtf8(kPytanieOPrzerwanie));
+  czekaj_na_prace(*o);
+  EXPECT_EQ(o->Form3.Label1.text(), QString::fromUtf8(kPrzerwano));
+  EXPECT_LT(polecenia_od(0)['c'], 1024) << "it ran to its end";
+  czekaj_ms(300);  // the simulator writes its log when idle
+  const Bajty host = bajty_dziennika(czytaj_dziennik(log), '<');
+  ASSERT_FALSE(host.empty());
+  EXPECT_EQ(host.back(), 'L');
+
+  // The next operation works as ever.
+  Konfiguracja::zapisz_plik(plik, hex_licznik(8));
+  o->Form1.Button3.click();
+  o->Form1.Timer1Timer();
+  czekaj_na_prace(*o);
+  EXPECT_EQ(o->Form3.Label1.text(), QStringLiteral("Weryfikacja OK!"));
+
+  const std::string odczyt = konfiguracja.plik("odczyt.hex");
+  o->Form1.wybor_pliku = [&](QFileDialog&) { return QString::fromStdString(odczyt); };
+  o->Form1.Button5.click();
+  o->Form1.Timer1Timer();
+  ASSERT_TRUE(czekaj_az([&] { return o->Form1.ProgressBar2.value() > 0; }));
+  o->Form1.close();
+  czekaj_na_prace(*o);
+  EXPECT_FALSE(o->Form1.isVisible());
+  EXPECT_FALSE(std::filesystem::exists(odczyt)) << "a stopped read writes no file";
 }
 
 // The main window closed to input keeps the look of its progress and step labels.

@@ -85,12 +85,21 @@ TEST_F(Status, DemoModeRunsNoOperationButKeepsTheFileChoice) {
   czekaj_na_prace(o);
   EXPECT_FALSE(std::filesystem::exists(plik)) << "a read in demo mode writes no file";
   EXPECT_EQ(o.Form1.ProgressBar2.value(), 0);
-  EXPECT_FALSE(o.Form3.isVisible());
+  EXPECT_EQ(o.Form3.Label1.text(), QString::fromUtf8(kDemoNicNieWyslano));
   // The advanced dialog still opens, untouched by any exchange.
   o.Form1.Button9.click();
   czekaj_na_prace(o);
   EXPECT_TRUE(o.Form2.isVisible());
   EXPECT_EQ(o.Form2.Label6.text(), QStringLiteral("Sygnatura"));
+
+  // A programmer plugged in later is found by the next operation, without a restart.
+  Symulator sim({"--com", "2", "--replace"}, kProgramSymulatora, konfiguracja.sciezka());
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
+  o.Form1.Button5.click();
+  o.Form1.Timer1Timer();
+  czekaj_na_prace(o);
+  EXPECT_EQ(o.Form1.programator.tryb_demo, 0);
+  EXPECT_TRUE(std::filesystem::exists(plik)) << o.Form3.Label1.text().toStdString();
 }
 
 TEST_F(Status, AboutBoxIsOneBoxBroughtToTheFront) {

@@ -410,9 +410,12 @@ TEST_F(Uklad, FileDialogsAsConfigured) {
   f.czytaj_flash();
   ASSERT_EQ(widziane.size(), 2u);
   const QStringList filtr = {QStringLiteral("Pliki hex (*.hex,*.eep) (*.hex *.eep)")};
-  // Opening offers avr-gcc's ELF files after the HEX files; saving writes HEX only.
-  EXPECT_EQ(std::get<0>(widziane[0]),
-            filtr + QStringList{QStringLiteral("Pliki ELF (*.elf) (*.elf)")});
+  // Opening offers every file the reader takes (SDCC's .ihx, avr-gcc's ELF) and any file
+  // after the HEX files; saving writes HEX only.
+  const QStringList otwieranie = {
+      QStringLiteral("Wszystkie obsługiwane (*.hex,*.eep,*.ihx,*.elf) (*.hex *.eep *.ihx *.elf)"),
+      QStringLiteral("Wszystkie pliki (*) (*)")};
+  EXPECT_EQ(std::get<0>(widziane[0]), filtr + otwieranie);
   EXPECT_EQ(std::get<1>(widziane[0]), QFileDialog::AcceptOpen);
   EXPECT_TRUE(std::get<4>(widziane[0]));
   EXPECT_EQ(std::get<0>(widziane[1]), filtr);

@@ -152,6 +152,18 @@ TEST_F(UstawieniaOkien, RoundTripThroughTwoRuns) {
   EXPECT_EQ(o.Form1.Label1.text(), QString::fromStdString(nazwa));
 }
 
+// `ostrel FILE.hex`: the file given wins over the file of the settings, the device and
+// mode still come from them.
+TEST_F(UstawieniaOkien, FileGivenAtStartWinsOverTheSettings) {
+  konfiguracja.zapisz_ustawienia(z_tekstem({6, 2}, "/tmp/ostrel/stary.hex"));
+  Okna o;
+  o.Form1.ustaw_plik_startowy(QStringLiteral("/tmp/ostrel/nowy.hex"));
+  uruchom_start(o);
+  EXPECT_EQ(o.Form1.programator.nazwa_pliku, "/tmp/ostrel/nowy.hex");
+  EXPECT_EQ(o.Form1.Label1.text(), QStringLiteral("/tmp/ostrel/nowy.hex"));
+  EXPECT_EQ(o.Form1.ComboBox1.currentIndex(), 6);
+}
+
 TEST_F(UstawieniaOkien, NoFileGivesTheDefaults) {
   Okna o;
   uruchom_start(o);
