@@ -182,6 +182,27 @@ TEST(UkladyStronicowe, SynchronisationIsRetriedOnlyForCodesFrom0x20To0x7F) {
   EXPECT_EQ(port.polecenie({'s'}, 3), (Bajty{0x0B, 0x93, 0x1E}));
 }
 
+// The options that set the chip's signature, the one 's' gives under a code, and the
+// codes 't' lists hold with a page-mode part too; --device-codes comes before the list.
+TEST(UkladyStronicowe, SignatureAndDeviceListOptionsReachThePageModeFirmware) {
+  {
+    Symulator sim(argumenty("ATmega8", {"--signature", "1E,95,0F", "--signature-under",
+                                        "0x76=1E,93,0A", "--device-list", "72,76"}));
+    ASSERT_TRUE(sim.dziala()) << sim.blad();
+    KlientPty port(sim.pty());
+    EXPECT_EQ(port.polecenie({'t'}, 3), (Bajty{0x72, 0x76, 0x00}));
+    wejdz(port, 0x72);
+    EXPECT_EQ(port.polecenie({'s'}, 3), (Bajty{0x0F, 0x95, 0x1E}));
+    EXPECT_EQ(port.polecenie({'.', 0x30, 0x00, 0x01, 0x00}, 2), (Bajty{0x95, kCR}));
+    ASSERT_EQ(port.polecenie({'T', 0x76}, 1), Bajty{kCR});
+    EXPECT_EQ(port.polecenie({'s'}, 3), (Bajty{0x0A, 0x93, 0x1E}));
+  }
+  Symulator sim(argumenty("ATmega8", {"--device-list", "72", "--device-codes", "0x76"}));
+  ASSERT_TRUE(sim.dziala()) << sim.blad();
+  KlientPty port(sim.pty());
+  EXPECT_EQ(port.polecenie({'t'}, 2), (Bajty{0x76, 0x00}));
+}
+
 // An odd byte count for 'g' F never ends: more bytes than asked, then no answers.
 TEST(UkladyStronicowe, OddFlashReadCountNeverEnds) {
   KatalogTymczasowy k;
