@@ -491,13 +491,14 @@ Wynik polecenie_informacji(Sesja& s) {
   }
   wypisz_informacje(s.p);
   const Uklad u = s.p.uklad();
-  if (u.bezpieczniki.empty()) return Wynik::ok;
-  std::vector<std::uint8_t> wartosci;
-  const WynikOperacji r = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
-  if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!r.ok()) return zglos_wynik(s.p, r, u);
-  std::printf("Bezpieczniki i bity lock (0 = zaprogramowany):\n");
-  wypisz_bezpieczniki(u, wartosci, true);
+  if (!u.bezpieczniki.empty()) {
+    std::vector<std::uint8_t> wartosci;
+    const WynikOperacji r = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
+    if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
+    if (!r.ok()) return zglos_wynik(s.p, r, u);
+    std::printf("Bezpieczniki i bity lock (0 = zaprogramowany):\n");
+    wypisz_bezpieczniki(u, wartosci, true);
+  }
   // Out now, while the port is still ours: a reader that has gone is then told apart
   // (SIGPIPE) before the port is handed back, not after.
   std::fflush(stdout);
