@@ -169,13 +169,12 @@ int main(int argc, char** argv) {
   }
   if (opoznienia.empty()) opoznienia = {0, 2};
 
-  const fs::path folder = fs::canonical("/proc/self/exe").parent_path();
-  const std::string cli = folder / "ostrel-cli";
-  const std::string sim = folder / "ostrel-sim";
-  char wzor[] = "/tmp/ostrel-bench-XXXXXX";
-  if (::mkdtemp(wzor) == nullptr) return 1;
-  const fs::path tmp = wzor;
-  const bool jest_avrdude = std::system("command -v avrdude >/dev/null 2>&1") == 0;
+  const auto stanowisko = przygotuj_stanowisko();
+  if (!stanowisko) return 1;
+  const std::string& cli = stanowisko->cli;
+  const std::string& sim = stanowisko->sim;
+  const fs::path& tmp = stanowisko->tmp;
+  const bool jest_avrdude = stanowisko->jest_avrdude;
 
   std::printf("| %-40s | %4s | %8s | %8s | %8s | %5s | %5s | %s\n", "operation (19200 baud)", "lat",
               "wall s", "line s", "wire s", "ratio", "CPU %", "result");

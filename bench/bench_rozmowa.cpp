@@ -105,12 +105,11 @@ struct Przypadek {
 
 int main(int argc, char** argv) {
   const bool szybko = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  const fs::path folder = fs::canonical("/proc/self/exe").parent_path();
-  const std::string cli = folder / "ostrel-cli";
-  const std::string sim = folder / "ostrel-sim";
-  char wzor[] = "/tmp/ostrel-bench-XXXXXX";
-  if (::mkdtemp(wzor) == nullptr) return 1;
-  const fs::path tmp = wzor;
+  const auto stanowisko = przygotuj_stanowisko();
+  if (!stanowisko) return 1;
+  const std::string& cli = stanowisko->cli;
+  const std::string& sim = stanowisko->sim;
+  const fs::path& tmp = stanowisko->tmp;
   const std::string plik = tmp / "dane.hex";
   std::ofstream(plik, std::ios::binary) << hex_wzoru(2048);
 
@@ -154,7 +153,9 @@ int main(int argc, char** argv) {
                 klient > 0 ? m.sciana_s / klient : 0.0, dobrze ? "ok" : m.wyjscie.c_str());
     std::fflush(stdout);
   }
-  if (std::getenv("OSTREL_BENCH_KEEP") == nullptr) fs::remove_all(tmp);
-  else std::printf("logs kept in %s\n", tmp.c_str());
+  if (std::getenv("OSTREL_BENCH_KEEP") == nullptr)
+    fs::remove_all(tmp);
+  else
+    std::printf("logs kept in %s\n", tmp.c_str());
   return bledy == 0 ? 0 : 1;
 }

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -19,6 +21,23 @@
 namespace ostrel::bench {
 
 using Zegar = std::chrono::steady_clock;
+
+// The programs a benchmark runs (beside its own binary) and a folder of its own under
+// /tmp, which the caller removes.
+struct Stanowisko {
+  std::string cli;
+  std::string sim;
+  std::filesystem::path tmp;
+  bool jest_avrdude = false;
+};
+
+inline std::optional<Stanowisko> przygotuj_stanowisko() {
+  const std::filesystem::path folder = std::filesystem::canonical("/proc/self/exe").parent_path();
+  char wzor[] = "/tmp/ostrel-bench-XXXXXX";
+  if (::mkdtemp(wzor) == nullptr) return std::nullopt;
+  return Stanowisko{folder / "ostrel-cli", folder / "ostrel-sim", wzor,
+                    std::system("command -v avrdude >/dev/null 2>&1") == 0};
+}
 
 struct Proces {
   pid_t pid = -1;
