@@ -345,25 +345,34 @@ bool Automat::wykonaj_avr910(Odpowiedz& odp) {
   return true;
 }
 
+bool odpowiedz_o_programatorze(std::uint8_t polecenie, const Ustawienia& u, Odpowiedz& odp) {
+  auto& out = odp.bajty;
+  switch (polecenie) {
+    case 'S':
+      out.assign(u.identyfikacja.begin(), u.identyfikacja.end());
+      odp.identyfikacja = true;
+      return true;
+    case 'V':
+      out.assign(u.wersja.begin(), u.wersja.end());
+      return true;
+    case 'v':
+      out.assign(u.wersja_sprzetu.begin(), u.wersja_sprzetu.end());
+      return true;
+    case 'p':
+      out.push_back(static_cast<std::uint8_t>(u.tryb));
+      return true;
+    default:
+      return false;
+  }
+}
+
 void Automat::wykonaj(Odpowiedz& odp) {
   if (ustawienia_.oprogramowanie == Oprogramowanie::avr910 && wykonaj_avr910(odp)) return;
+  if (odpowiedz_o_programatorze(polecenie_, ustawienia_, odp)) return;
   auto& out = odp.bajty;
   const bool bajtowe = uklad_.adresowanie_bajtowe != 0;
   const std::uint8_t arg = argumenty_[0];
   switch (polecenie_) {
-    case 'S':
-      out.assign(ustawienia_.identyfikacja.begin(), ustawienia_.identyfikacja.end());
-      odp.identyfikacja = true;
-      return;
-    case 'V':
-      out.assign(ustawienia_.wersja.begin(), ustawienia_.wersja.end());
-      return;
-    case 'v':
-      out.assign(ustawienia_.wersja_sprzetu.begin(), ustawienia_.wersja_sprzetu.end());
-      return;
-    case 'p':
-      out.push_back(static_cast<std::uint8_t>(ustawienia_.tryb));
-      return;
     case 's':
       // Programmers of this family send the last signature byte first.
       out = odpowiedz_s();

@@ -56,6 +56,10 @@ struct Odpowiedz {
   std::vector<std::string> zdarzenia;  // notes for the log
 };
 
+// The programmer's answers about itself ('S', 'V', 'v', 'p'), the same in every firmware
+// modelled. False, and nothing answered, for any other command.
+bool odpowiedz_o_programatorze(std::uint8_t polecenie, const Ustawienia& u, Odpowiedz& odp);
+
 // The programmer the event loop drives: a firmware with a chip in its socket.
 class Model {
  public:

@@ -208,20 +208,8 @@ void Avr910Stronicowy::wykonaj(Odpowiedz& odp) {
   auto& out = odp.bajty;
   const std::uint8_t arg = argumenty_[0];
   const bool bloki = ustawienia_.rozmiar_bloku > 0;
+  if (odpowiedz_o_programatorze(polecenie_, ustawienia_, odp)) return;
   switch (polecenie_) {
-    case 'S':
-      out.assign(ustawienia_.identyfikacja.begin(), ustawienia_.identyfikacja.end());
-      odp.identyfikacja = true;
-      return;
-    case 'V':
-      out.assign(ustawienia_.wersja.begin(), ustawienia_.wersja.end());
-      return;
-    case 'v':
-      out.assign(ustawienia_.wersja_sprzetu.begin(), ustawienia_.wersja_sprzetu.end());
-      return;
-    case 'p':
-      out.push_back(static_cast<std::uint8_t>(ustawienia_.tryb));
-      return;
     case 'a':
       out.push_back('Y');
       return;
