@@ -110,11 +110,20 @@ void Sterownik::zapisz_fuse(std::uint8_t b) {
 }
 
 void Sterownik::przywitaj() {
+  // Each answer is awaited for as many bytes as it has before the drain: a drain alone
+  // ends at the first quiet input time-out, and an answer that starts later (a loaded
+  // machine, a slow adapter) would be taken for the acknowledgement of what follows.
+  auto odbierz = [this](std::size_t bajty) {
+    std::uint8_t b = 0;
+    for (std::size_t i = 0; i < bajty && lacze_.sprobuj_ograniczone(b); ++i) {
+    }
+    lacze_.oproznij_wejscie();
+  };
   lacze_.oproznij_wejscie();
   lacze_.wyslij(kS);
-  lacze_.oproznij_wejscie();
+  odbierz(7);  // "AVR ISP"
   lacze_.wyslij(kV);
-  lacze_.oproznij_wejscie();
+  odbierz(2);
 }
 
 std::array<std::uint8_t, 4> Sterownik::wersje() {
