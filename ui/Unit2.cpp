@@ -105,7 +105,18 @@ void TForm2::uloz() {
                      static_cast<QWidget*>(&CheckBox1), static_cast<QWidget*>(&CheckBox2)}) {
     w->setVisible(!jest);
   }
-  if (jest) bity_nieodczytane.setCaption(QString());
+  if (jest) {
+    bity_nieodczytane.setCaption(QString());
+    // The editor takes the place of the lock and fuse boxes in the Tab order too.
+    const std::vector<QWidget*> k = edytor.kolejnosc();
+    if (!k.empty()) {
+      // Each call moves its second widget right after its first: the chain is built
+      // link by link.
+      setTabOrder(&CheckBox2, k.front());
+      for (std::size_t i = 1; i < k.size(); ++i) setTabOrder(k[i - 1], k[i]);
+      setTabOrder(k.back(), &Button1);
+    }
+  }
   // The lock and fuse groups end at 185; the editor may need more.
   const int dy = jest ? std::max(0, edytor.y() + edytor.height() - 185) : 0;
   for (const auto& [w, p] : ponizej_) w->move(p.x(), p.y() + dy);

@@ -96,6 +96,21 @@ std::vector<std::optional<std::uint8_t>> EdytorBezpiecznikow::do_zapisu() const 
   return z;
 }
 
+std::vector<QWidget*> EdytorBezpiecznikow::kolejnosc() {
+  std::vector<QWidget*> k;
+  for (std::size_t i = 0; i < grupy.size(); ++i) {
+    std::vector<std::size_t> pola(grupy[i]->pola.size());
+    for (std::size_t p = 0; p < pola.size(); ++p) pola[p] = p;
+    std::stable_sort(pola.begin(), pola.end(), [&](std::size_t a, std::size_t b) {
+      return (bajty_[i].bity[a].bit & 7) > (bajty_[i].bity[b].bit & 7);
+    });
+    for (const std::size_t p : pola) k.push_back(grupy[i]->pola[p].get());
+    k.push_back(&grupy[i]->hex);
+  }
+  if (!k.empty()) k.push_back(&Fabryczne);
+  return k;
+}
+
 void EdytorBezpiecznikow::fabryczne() {
   for (std::size_t i = 0; i < grupy.size(); ++i) {
     grupy[i]->wartosc = bajty_[i].fabryczny;

@@ -42,6 +42,9 @@ class EdytorBezpiecznikow : public QWidget {
   std::vector<std::optional<std::uint8_t>> do_zapisu() const;
   // Every byte at its factory value, each to be written.
   void fabryczne();
+  // The controls in the order Tab is to visit them (the dialog links them in): each group's boxes
+  // as they stand (bits 7 to 0), its hex field, then the factory button. Empty without groups.
+  std::vector<QWidget*> kolejnosc();
 
   // ---- The user's acts (also what the controls' signals run).
   void ustaw_bit(std::size_t bajt, std::size_t pole, bool zaprogramowany);

@@ -2,6 +2,7 @@
 // the edited bytes only and a value that ends serial programming nothing unless the user
 // insists; parts beyond the twelve in the device box and remembered by name.
 #include <QKeyEvent>
+#include <algorithm>
 #include <optional>
 
 #include "pomoc.h"
@@ -111,6 +112,30 @@ TEST(EdytorBezpiecznikowOkna, ARefusedValueSendsNothingUnlessForcedAndAWriteOnly
   EXPECT_FALSE(o.Form2.GroupBox2.isVisible()) << "the twelve's fuse boxes give way";
   EXPECT_GE(o.Form2.Button1.y(), o.Form2.edytor.y() + o.Form2.edytor.height())
       << "the buttons moved below the editor";
+  {
+    // Tab visits each group's boxes row by row, its hex field, the factory button, then
+    // the dialog's buttons.
+    std::vector<QWidget*> oczekiwane;
+    for (const auto& g : o.Form2.edytor.grupy) {
+      std::vector<QWidget*> pola;
+      for (const auto& p : g->pola) pola.push_back(p.get());
+      std::sort(pola.begin(), pola.end(), [](QWidget* a, QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+      });
+      oczekiwane.insert(oczekiwane.end(), pola.begin(), pola.end());
+      oczekiwane.push_back(&g->hex);
+    }
+    oczekiwane.push_back(&o.Form2.edytor.Fabryczne);
+    oczekiwane.push_back(&o.Form2.Button1);
+    std::vector<QWidget*> tab;
+    for (QWidget* w = o.Form2.nextInFocusChain(); w != &o.Form2; w = w->nextInFocusChain()) {
+      if (w->isVisibleTo(&o.Form2) && (w->focusPolicy() & Qt::TabFocus)) tab.push_back(w);
+    }
+    const auto od = std::find(tab.begin(), tab.end(), oczekiwane.front());
+    ASSERT_NE(od, tab.end()) << "the editor's boxes are not reached by Tab";
+    ASSERT_GE(static_cast<std::size_t>(tab.end() - od), oczekiwane.size());
+    EXPECT_TRUE(std::equal(oczekiwane.begin(), oczekiwane.end(), od));
+  }
 
   o.Form2.Button1.click();
   czekaj_na_prace(o);
