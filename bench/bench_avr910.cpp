@@ -5,16 +5,18 @@
 //   - the same with byte commands (a firmware without blocks: --block-size 0),
 //   - avrdude -c avr910 on the same simulator settings (left out when not installed),
 //   - the floor: the chip's write time (4 ms per byte) plus the wire time of the bytes
-//     that must cross (the image out and back, 10 bits a character).
+//     that must cross (the image out and back, 10 bits a character);
+//   - the floor client: the fastest conversation the firmware allows, played by a bare
+//     client (bench/podloga_avr910.h): what a program can reach at best.
 //
 //   bench_avr910 [--latency MS]... [--quick]
 //
 // --latency: the simulator's delay before every answer (a USB serial adapter's; about
 // 1 ms is typical), 0 and 1 by default; --quick: the AT90S2313 only.
 //
-// Goals: blocks within 1.15 x the floor; at least 2.5 x as fast as avrdude at 19200 and
-// 1.7 x at 115200. Prints figures, asserts nothing about time.
-// ostrel-cli and ostrel-sim are taken from the folder of this program.
+// Goals: blocks within 1.15 x the floor and 1.05 x the floor client; at least 2.5 x as fast as
+// avrdude at 19200 and 1.7 x at 115200. Prints figures, asserts nothing about time. ostrel-cli and
+// ostrel-sim are taken from the folder of this program.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,8 +34,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/podloga_avr910.h"
 #include "bench/procesy.h"
 #include "bench/wzor_hex.h"
+#include "devices/uklady.h"
 
 namespace {
 
@@ -90,7 +94,7 @@ int main(int argc, char** argv) {
         const std::string b = std::to_string(baud);
         const double podloga = static_cast<double>(u.bajty) * kZapisBajtuS +
                                2.0 * static_cast<double>(u.bajty) * kBitowNaZnak / baud;
-        std::vector<double> wyniki;  // wall s: blocks, bytes, avrdude
+        std::vector<double> wyniki;  // wall s: floor client, blocks, bytes, avrdude
         auto wiersz = [&](const std::string& opis, const Pomiar& m, double linia, bool dobrze) {
           std::printf("| %-44s | %6d | %3s | %7.2f | %7.2f | %7.2f | %10.3f | %s\n", opis.c_str(),
                       baud, lat.c_str(), m.sciana_s, linia, podloga, m.sciana_s / podloga,
@@ -99,15 +103,35 @@ int main(int argc, char** argv) {
           bledy += dobrze ? 0 : 1;
           wyniki.push_back(m.sciana_s);
         };
+        {
+          const std::string log = tmp / "wire.log";
+          auto s = uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--baud", b,
+                                      "--latency", lat, "--log", log});
+          if (!s) return 1;
+          // The part's first AVR910 code and its signature, as the table of parts has them.
+          const ostrel::Uklad& w =
+              ostrel::kUklady[static_cast<std::size_t>(ostrel::znajdz_uklad(u.nazwa))];
+          Pomiar m;
+          const auto start = Zegar::now();
+          bool dobrze = false;
+          {
+            KlientPodlogi klient(s->pty);
+            dobrze = klient.programuj(w.kody_avr910.kody[0], w.sygnatura.bajty,
+                                      obraz_wzoru(u.bajty), 64, m.wyjscie, !w.jedna_sesja);
+          }
+          m.sciana_s = std::chrono::duration<double>(Zegar::now() - start).count();
+          zatrzymaj(s->pid);
+          wiersz(std::string("floor client ") + u.nazwa, m, czas_linii(log, baud), dobrze);
+        }
         for (const bool bloki : {true, false}) {
           const std::string konf = tmp / "konfiguracja";
           fs::remove_all(konf);
           fs::create_directories(konf);
           ::setenv("XDG_CONFIG_HOME", konf.c_str(), 1);
           const std::string log = tmp / "wire.log";
-          auto s =
-              uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--com", "1",
-                                 "--baud", b, "--block-size", bloki ? "64" : "0", "--log", log});
+          auto s = uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--com",
+                                      "1", "--baud", b, "--block-size", bloki ? "64" : "0",
+                                      "--latency", lat, "--log", log});
           if (!s) return 1;
           const Pomiar m = uruchom({cli, "--port", "1", "--device", u.nazwa, "--programmer",
                                     "avr910", "--baud", b, "program-flash", plik},
@@ -128,9 +152,10 @@ int main(int argc, char** argv) {
         wiersz(std::string("avrdude -c avr910 ") + u.nazwa, m, czas_linii(log, baud),
                m.status == 0 && m.wyjscie.find("bytes of flash verified") != std::string::npos);
         std::printf(
-            "|   %s at %d: blocks %.2f x floor, %.2f x as fast as avrdude, %.2f x as fast "
-            "as bytes\n",
-            u.nazwa, baud, wyniki[0] / podloga, wyniki[2] / wyniki[0], wyniki[1] / wyniki[0]);
+            "|   %s at %d: blocks %.2f x floor, %.3f x floor client, %.2f x as fast as avrdude, "
+            "%.2f x as fast as bytes\n",
+            u.nazwa, baud, wyniki[1] / podloga, wyniki[1] / wyniki[0], wyniki[3] / wyniki[1],
+            wyniki[2] / wyniki[1]);
       }
     }
   fs::remove_all(tmp);

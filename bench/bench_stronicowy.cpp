@@ -25,6 +25,7 @@
 
 #include "bench/podloga_avr910.h"
 #include "bench/procesy.h"
+#include "devices/uklady.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 
@@ -37,16 +38,14 @@ struct Czesc {
   const char* nazwa;    // --device of ostrel-cli and ostrel-sim
   const char* avrdude;  // avrdude's -p
   const char* devcode;  // avrdude's -x devcode=, or empty where it has a code
-  std::uint8_t kod;     // the code the floor client gives 'T': one with the part's page size
-  std::array<std::uint8_t, 3> sygnatura;
-  std::size_t bajty;  // the image: the whole flash
+  std::size_t bajty;    // the image: the whole flash
 };
 
-// The ATmega328P has no code of its own in the firmware: the ATmega32's (0x72) has its
-// 128-byte page.
+// The ATmega328P has no code of its own in the firmware: its row's first code, the
+// ATmega32's, has its 128-byte page.
 constexpr Czesc kCzesci[] = {
-    {"ATmega8", "m8", "", 0x76, {0x1E, 0x93, 0x07}, 8192},
-    {"ATmega328P", "m328p", "0x72", 0x72, {0x1E, 0x95, 0x0F}, 32768},
+    {"ATmega8", "m8", "", 8192},
+    {"ATmega328P", "m328p", "0x72", 32768},
 };
 constexpr int kPredkosci[] = {19200, 115200};
 constexpr std::size_t kBlok = 64;  // the firmware's buffer
@@ -121,8 +120,11 @@ int main(int argc, char** argv) {
         const auto start = Zegar::now();
         bool dobrze = false;
         {
+          // The part's first AVR910 code and its signature, as the table of parts has them.
+          const ostrel::Uklad& u =
+              ostrel::kUklady[static_cast<std::size_t>(ostrel::znajdz_uklad(c.nazwa))];
           KlientPodlogi klient(s->pty);
-          dobrze = klient.programuj(c.kod, c.sygnatura, b, kBlok, blad);
+          dobrze = klient.programuj(u.kody_avr910.kody[0], u.sygnatura.bajty, b, kBlok, blad);
         }
         const double sciana = std::chrono::duration<double>(Zegar::now() - start).count();
         zatrzymaj(s->pid);

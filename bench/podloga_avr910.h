@@ -1,5 +1,6 @@
-// The fastest flash program + verify an AVR910 firmware (3.x) allows with a page-mode
-// part: 'T', 'P', 's', 'e', one 'A', blocks of the whole buffer back to back ('B', each
+// The fastest flash program + verify an AVR910 firmware (3.x) allows: 'T', 'P', 's',
+// 'e' (for a part that needs it, 'L' and 'P' after the erase, as every client of such a
+// firmware sends them), one 'A', blocks of the whole buffer back to back ('B', each
 // ending in the firmware's page write), one 'A' and one 'g' for the whole read-back,
 // 'L'. Nothing but waiting for each answer; the yardstick for the program and avrdude.
 #pragma once
@@ -38,7 +39,8 @@ class KlientPodlogi {
   // Programs `obraz` from address 0 and reads it back; false with `blad` on any wrong or
   // missing answer or a read-back that differs.
   bool programuj(std::uint8_t kod, const std::array<std::uint8_t, 3>& sygnatura,
-                 const std::vector<std::uint8_t>& obraz, std::size_t blok, std::string& blad) {
+                 const std::vector<std::uint8_t>& obraz, std::size_t blok, std::string& blad,
+                 bool wejscie_po_kasowaniu = false) {
     const std::vector<std::uint8_t> cr{13};
     if (fd_ < 0) return zle(blad, "cannot open the pty");
     if (rozmowa({'T', kod}, 1) != cr) return zle(blad, "T");
@@ -48,6 +50,9 @@ class KlientPodlogi {
       return zle(blad, "signature");
     }
     if (rozmowa({'e'}, 1) != cr) return zle(blad, "e");
+    if (wejscie_po_kasowaniu && (rozmowa({'L'}, 1) != cr || rozmowa({'P'}, 1) != cr)) {
+      return zle(blad, "L P after e");
+    }
     if (rozmowa({'A', 0, 0}, 1) != cr) return zle(blad, "A");
     for (std::size_t a = 0; a < obraz.size(); a += blok) {
       const std::size_t n = std::min(blok, obraz.size() - a);
