@@ -97,14 +97,14 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     }
     const bool czesciami = m == Pamiec::eeprom && !w_calosci(o.przebiegi, obraz.rozmiar());
     if (czesciami) {
-      s.zapisz_przebiegi(obraz, o.przebiegi, postep);
+      s.zapisz_przebiegi(u, obraz, o.przebiegi, postep);
     } else {
       s.zapisz(u, m, obraz, postep);
     }
     if (m == Pamiec::flash) postep(0, 1);
     WynikOperacji w;
     if (!u.jedna_sesja) s.wejdz();
-    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(obraz, o.przebiegi, postep, w.roznica)
+    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(u, obraz, o.przebiegi, postep, w.roznica)
                                   : s.weryfikuj(u, m, obraz, postep, w.roznica);
     if (nadmiar_po_odczycie(s)) return nadmiar();
     if (!zgodne) w.koniec = Koniec::niezgodnosc;
@@ -128,7 +128,7 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     WynikOperacji w;
     s.wejdz();
     const bool zgodne = m == Pamiec::eeprom && !w_calosci(przebiegi, obraz.rozmiar())
-                            ? s.weryfikuj_przebiegi(obraz, przebiegi, postep, w.roznica)
+                            ? s.weryfikuj_przebiegi(u, obraz, przebiegi, postep, w.roznica)
                             : s.weryfikuj(u, m, obraz, postep, w.roznica);
     if (nadmiar_po_odczycie(s)) return nadmiar();
     if (!zgodne) w.koniec = Koniec::niezgodnosc;
