@@ -76,9 +76,12 @@ TEST_F(SprawdzenieUkladu, ProgrammingAnotherChipWaitsForTheUsersYes) {
     EXPECT_EQ(p, pytanie);
     return true;
   };
+  int konce = 0;  // the ends of work the window announces
+  QObject::connect(&o->Form1, &TForm1::praca_zakonczona, [&] { ++konce; });
   o->Form1.Button3.click();
   tyknij(*o);
   EXPECT_EQ(pytania, 1);
+  EXPECT_EQ(konce, 1) << "the check and the write it led to end once, with the write";
   EXPECT_EQ(o->Form3.Label1.text(), QStringLiteral("Weryfikacja OK!"));
   const Bajty reszta = po_sygnaturze();
   ASSERT_GE(reszta.size(), 5u);
