@@ -511,8 +511,10 @@ bool TForm1::zapytaj_o_przerwanie() {
 }
 
 bool TForm1::eventFilter(QObject* cel, QEvent* e) {
-  if (e->type() == QEvent::KeyPress && praca.zajety() &&
-      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && cel->isWidgetType()) {
+  // Only a widget's event is looked at: the worker's hand-over to this thread posts
+  // events of its own, made on the worker, that must not be touched before it takes them.
+  if (cel->isWidgetType() && e->type() == QEvent::KeyPress && praca.zajety() &&
+      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
     const QWidget* okno = static_cast<QWidget*>(cel)->window();
     if (okno == this || okno == static_cast<QWidget*>(form2_) ||
         okno == static_cast<QWidget*>(form3_)) {
