@@ -102,21 +102,6 @@ TEST_P(Bloki, FlashAndEepromMixedInOneSession) {
 
 INSTANTIATE_TEST_SUITE_P(Avr910, Bloki, ::testing::Values(19200, 115200));
 
-// One Intel HEX data record (CR LF).
-std::string rekord(unsigned adres, const Bajty& dane) {
-  unsigned suma = static_cast<unsigned>(dane.size()) + (adres >> 8) + (adres & 0xFF);
-  char b[16];
-  std::snprintf(b, sizeof b, ":%02X%04X00", static_cast<unsigned>(dane.size()), adres);
-  std::string r = b;
-  for (const std::uint8_t d : dane) {
-    std::snprintf(b, sizeof b, "%02X", d);
-    r += b;
-    suma += d;
-  }
-  std::snprintf(b, sizeof b, "%02X\r\n", (0x100 - (suma & 0xFF)) & 0xFF);
-  return r + b;
-}
-
 // An EEPROM file of two runs goes in blocks, each block from its own 'A', and is read
 // back the same way; the bytes outside the runs keep the chip's content.
 TEST(Avr910, EepromRunsInBlocksLeaveTheRestAlone) {
