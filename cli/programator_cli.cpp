@@ -21,6 +21,7 @@
 #include "protocol/bezpieczniki.h"
 #include "protocol/operacje.h"
 #include "protocol/programator.h"
+#include "protocol/zgodnosc_ukladu.h"
 #include "serial/ComDrv32.h"
 #include "serial/lista_portow.h"
 #include "serial/timer_reczny.h"
@@ -803,12 +804,8 @@ int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
     std::fprintf(stderr, "Sygnatura %s: %s\n", tekst_bajtow(bajty).c_str(), wybrany.c_str());
     return -1;
   }
-  const int znaleziony = uklad_o_sygnaturze(bajty);
-  std::string tekst =
-      "wybrano układ " + opis_ukladu(indeks) + ", a układ w podstawce ma " + "sygnaturę " +
-      tekst_bajtow(bajty) +
-      (znaleziony >= 0 ? ", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])
-                       : ", której nie ma żaden znany układ");
+  // The window asks with the same words.
+  const std::string tekst = opis_innego_ukladu(kUklady[static_cast<std::size_t>(indeks)], o);
   if (!zapisuje(polecenie)) {
     std::fprintf(stderr, "ostrel-cli: uwaga: %s\n", tekst.c_str());
     return -1;

@@ -25,6 +25,11 @@ constexpr std::uint8_t kBrakujacyBajt = 0xFF;
 constexpr std::size_t kNajwiekszyOdczyt = 0xFFFE;
 constexpr std::uint8_t kCR = '\r';  // the acknowledgement
 
+// The image's byte at `i`; past its end what an erased cell holds.
+std::uint8_t bajt_obrazu(const Strumien& obraz, std::size_t i) {
+  return i < obraz.rozmiar() ? obraz.dane()[i] : kBrakujacyBajt;
+}
+
 // Flash moves in whole words: an odd image gets the erased cell's 0xFF as its last high
 // byte, as in the byte commands.
 std::size_t dlugosc_transferu(const Strumien& obraz, bool flash) {
@@ -142,6 +147,59 @@ class SterownikAvr910 final : public Sterownik {
         return false;
       }
       postep(obraz.pozycja(), rozmiar);
+    }
+    return true;
+  }
+
+  // EEPROM runs in blocks, each block from its own 'A' as in the whole-memory write.
+  void zapisz_przebiegi(const Uklad& u, Strumien& obraz, const std::vector<Przebieg>& p,
+                        const Postep& postep) override {
+    const std::size_t n = blok(u, Pamiec::eeprom);
+    if (n == 0) return Sterownik::zapisz_przebiegi(u, obraz, p, postep);
+    const std::size_t wszystkie = bajty_przebiegow(p);
+    std::size_t zrobione = 0;
+    std::vector<std::uint8_t> dane;
+    for (const Przebieg& r : p) {
+      for (std::size_t od = r.od; od < r.do_; od += n) {
+        const std::size_t ile = std::min(n, r.do_ - od);
+        dane.clear();
+        for (std::size_t i = od; i < od + ile; ++i) dane.push_back(bajt_obrazu(obraz, i));
+        adres(static_cast<std::uint32_t>(od));
+        naglowek(kB, ile, false);
+        lacze_.wyslij_dane(dane.data(), dane.size());
+        potwierdzenie(kB, static_cast<std::uint32_t>(ile) * u.czasy.zapis_bajtu_ms);
+        zrobione += ile;
+        postep(zrobione, wszystkie);
+      }
+    }
+  }
+
+  bool weryfikuj_przebiegi(const Uklad& u, Strumien& obraz, const std::vector<Przebieg>& p,
+                           const Postep& postep, Roznica& roznica) override {
+    const std::size_t n = blok_odczytu(u, Pamiec::eeprom);
+    if (n == 0) return Sterownik::weryfikuj_przebiegi(u, obraz, p, postep, roznica);
+    const std::size_t wszystkie = bajty_przebiegow(p);
+    std::size_t zrobione = 0;
+    for (const Przebieg& r : p) {
+      for (std::size_t od = r.od; od < r.do_; od += n) {
+        const std::size_t ile = std::min(n, r.do_ - od);
+        adres(static_cast<std::uint32_t>(od));
+        naglowek(kg, ile, false);
+        // The whole answer is read even past a difference: the next command must not
+        // meet the rest of it.
+        bool rozne = false;
+        for (std::size_t i = od; i < od + ile; ++i) {
+          const std::uint8_t z = lacze_.czekaj_na_bajt();
+          const std::uint8_t b = bajt_obrazu(obraz, i);
+          if (z != b && !rozne) {
+            rozne = true;
+            roznica = {static_cast<std::uint32_t>(i), b, z, static_cast<std::uint32_t>(i + 1)};
+          }
+        }
+        if (rozne) return false;
+        zrobione += ile;
+        postep(zrobione, wszystkie);
+      }
     }
     return true;
   }

@@ -44,6 +44,22 @@ WynikOperacji przebieg(F&& f) {
   }
 }
 
+// A byte after a run's last answer: some answer was not the one asked for (a stray byte
+// moves every later one along), so neither the bytes read nor a comparison made with
+// them can be trusted. Programming mode is left without awaiting what 'L' gets back.
+bool nadmiar_po_odczycie(Sterownik& s) {
+  if (!s.lacze().nadmiar()) return false;
+  s.zamknij();
+  return true;
+}
+
+WynikOperacji nadmiar() {
+  WynikOperacji w;
+  w.koniec = Koniec::zla_odpowiedz;
+  w.nadmiar = true;
+  return w;
+}
+
 // The file covers the memory from 0 without a gap (or names no runs): the whole image
 // goes, in the conversation it always had.
 bool w_calosci(const std::vector<Przebieg>& p, std::size_t rozmiar) {
@@ -81,15 +97,16 @@ WynikOperacji programuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     }
     const bool czesciami = m == Pamiec::eeprom && !w_calosci(o.przebiegi, obraz.rozmiar());
     if (czesciami) {
-      s.zapisz_przebiegi(obraz, o.przebiegi, postep);
+      s.zapisz_przebiegi(u, obraz, o.przebiegi, postep);
     } else {
       s.zapisz(u, m, obraz, postep);
     }
     if (m == Pamiec::flash) postep(0, 1);
     WynikOperacji w;
     if (!u.jedna_sesja) s.wejdz();
-    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(obraz, o.przebiegi, postep, w.roznica)
+    const bool zgodne = czesciami ? s.weryfikuj_przebiegi(u, obraz, o.przebiegi, postep, w.roznica)
                                   : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (nadmiar_po_odczycie(s)) return nadmiar();
     if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
@@ -111,8 +128,9 @@ WynikOperacji weryfikuj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz,
     WynikOperacji w;
     s.wejdz();
     const bool zgodne = m == Pamiec::eeprom && !w_calosci(przebiegi, obraz.rozmiar())
-                            ? s.weryfikuj_przebiegi(obraz, przebiegi, postep, w.roznica)
+                            ? s.weryfikuj_przebiegi(u, obraz, przebiegi, postep, w.roznica)
                             : s.weryfikuj(u, m, obraz, postep, w.roznica);
+    if (nadmiar_po_odczycie(s)) return nadmiar();
     if (!zgodne) w.koniec = Koniec::niezgodnosc;
     s.wyjdz();
     return w;
@@ -130,16 +148,9 @@ WynikOperacji czytaj(Sterownik& s, const Uklad& u, Pamiec m, Strumien& obraz, co
       s.wejdz();
     }
     s.czytaj(u, m, obraz, postep);
-    // A byte after the last answer: some answer was not the one asked for (a stray byte
-    // moves every later one along), so nothing of the read can be trusted.
-    const bool nadmiar = s.lacze().nadmiar();
+    if (nadmiar_po_odczycie(s)) return nadmiar();
     s.zamknij();
-    WynikOperacji w;
-    if (nadmiar) {
-      w.koniec = Koniec::zla_odpowiedz;
-      w.nadmiar = true;
-    }
-    return w;
+    return {};
   });
 }
 

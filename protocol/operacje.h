@@ -39,7 +39,7 @@ struct WynikOperacji {
   Odmowa powod = Odmowa::brak;
   Roznica roznica{};  // niezgodnosc: the first difference
   // zla_odpowiedz: the command and the byte that came instead of its answer ('?' is the
-  // programmer's refusal); or bytes after a read's last answer (nadmiar).
+  // programmer's refusal); or bytes after the last answer of a read or a verify (nadmiar).
   std::uint8_t polecenie = 0;
   std::uint8_t odpowiedz = 0;
   bool nadmiar = false;

@@ -256,18 +256,14 @@ void Sterownik::czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& 
   }
 }
 
-namespace {
-
 std::size_t bajty_przebiegow(const std::vector<Przebieg>& p) {
   std::size_t n = 0;
   for (const Przebieg& r : p) n += r.do_ - r.od;
   return n;
 }
 
-}  // namespace
-
-void Sterownik::zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
-                                 const Postep& postep) {
+void Sterownik::zapisz_przebiegi(const Uklad& /*u*/, Strumien& obraz,
+                                 const std::vector<Przebieg>& p, const Postep& postep) {
   const std::size_t wszystkie = bajty_przebiegow(p);
   std::size_t zrobione = 0;
   for (const Przebieg& r : p) {
@@ -282,8 +278,9 @@ void Sterownik::zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p
   }
 }
 
-bool Sterownik::weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p,
-                                    const Postep& postep, Roznica& roznica) {
+bool Sterownik::weryfikuj_przebiegi(const Uklad& /*u*/, Strumien& obraz,
+                                    const std::vector<Przebieg>& p, const Postep& postep,
+                                    Roznica& roznica) {
   const std::size_t wszystkie = bajty_przebiegow(p);
   std::size_t zrobione = 0;
   for (const Przebieg& r : p) {

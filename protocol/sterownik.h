@@ -139,9 +139,10 @@ class Sterownik {
                          Roznica& roznica);
   // EEPROM runs: each from its own 'A', then 'D' (or 'd' and a comparison) for each of
   // its bytes; nothing outside them is written or read.
-  void zapisz_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep);
-  bool weryfikuj_przebiegi(Strumien& obraz, const std::vector<Przebieg>& p, const Postep& postep,
-                           Roznica& roznica);
+  virtual void zapisz_przebiegi(const Uklad& u, Strumien& obraz, const std::vector<Przebieg>& p,
+                                const Postep& postep);
+  virtual bool weryfikuj_przebiegi(const Uklad& u, Strumien& obraz, const std::vector<Przebieg>& p,
+                                   const Postep& postep, Roznica& roznica);
   // The whole memory into `obraz`, after 'T' and 'P'.
   virtual void czytaj(const Uklad& u, Pamiec m, Strumien& obraz, const Postep& postep);
 
@@ -157,6 +158,9 @@ class Sterownik {
   virtual void sprawdz_potwierdzenie(std::uint8_t /*polecenie*/, std::uint8_t /*odpowiedz*/) {}
   Lacze& lacze_;
 };
+
+// The bytes the runs hold together.
+std::size_t bajty_przebiegow(const std::vector<Przebieg>& p);
 
 // The implementation of a programmer type.
 std::unique_ptr<Sterownik> utworz_sterownik(TypProgramatora typ, Lacze& l);

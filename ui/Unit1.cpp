@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <memory>
 
 #include "devices/uklady.h"
 #include "hex/objasnienie.h"
@@ -12,6 +13,7 @@
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 #include "ui/Unit4.h"
+#include "ui/kontrola_ukladu.h"
 #include "ui/ustawienia.h"
 #include "ui/ustawienia_programatora.h"
 
@@ -376,18 +378,29 @@ void TForm1::Timer1Timer() {
     // From here the worker owns the model: the code is copied, and the file name, the
     // device, the erase box, the lock mode and the fuses are read by the operation from
     // a model no window writes until it has ended.
+    // What the chip check found, for the window thread once the work has ended.
+    auto kontrola = std::make_shared<KontrolaUkladu>();
     praca.uruchom(
-        [this, kod, przed, pamiec, uklad] {
+        [this, kod, przed, pamiec, uklad, kontrola] {
           if (przed) start(true, uklad);
           if (kod == kStart) start();
           if (pamiec) {
             if (!przed) szukaj_ponownie();
             Programator& p = praca.model();
-            // Demo mode sends nothing; the operator is told so rather than left guessing.
-            if (p.operacja_pamieci(kod) == Wynik::demo) p.komunikat(kDemoNicNieWyslano);
+            // A program operation checks the chip in the socket before the operation's
+            // own conversation, which stays as it is when the chip is the part chosen.
+            if (operacja_zapisuje(p, kod)) {
+              *kontrola = sprawdz_uklad(p);
+              if (kontrola->dalej != KontrolaUkladu::Dalej::tak) return;
+            }
+            operacja_pamieci(kod);
           }
         },
-        [this] { koniec_tyku(); });
+        [this, kod, kontrola] {
+          if (kontrola->dalej == KontrolaUkladu::Dalej::pytanie)
+            return zapytaj_o_uklad(kod, *kontrola);
+          koniec_tyku();
+        });
     return;
   }
   setEnabled(false);
@@ -398,6 +411,35 @@ void TForm1::Timer1Timer() {
     model().okno.Label4.clear();
   }
   koniec_tyku();
+}
+
+void TForm1::operacja_pamieci(int kod) {
+  Programator& p = praca.model();
+  // Demo mode sends nothing; the operator is told so rather than left guessing.
+  if (p.operacja_pamieci(kod) == Wynik::demo) p.komunikat(kDemoNicNieWyslano);
+}
+
+void TForm1::zapytaj_o_uklad(int kod, const KontrolaUkladu& k) {
+  // A close asked for meanwhile is no consent to write.
+  bool tak = !zamknij_po_;
+  if (tak) {
+    const QString pytanie = QString::fromStdString(pytanie_o_uklad(k.opis, "Programować mimo to?"));
+    if (odpowiedz_na_pytanie) {
+      tak = odpowiedz_na_pytanie(pytanie);
+    } else {
+      // A tick that falls meanwhile waits for the answer.
+      const Praca::Dialog otwarty(praca);
+      tak = QMessageBox::warning(this, windowTitle(), pytanie, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+    }
+  }
+  if (!tak) {
+    komunikat(QString::fromUtf8(kNicNieZapisano));
+    koniec_tyku();
+    return;
+  }
+  // The model is as the check left it: the question kept every window from input.
+  praca.uruchom([this, kod] { operacja_pamieci(kod); }, [this] { koniec_tyku(); });
 }
 
 void TForm1::koniec_tyku() {
@@ -469,8 +511,10 @@ bool TForm1::zapytaj_o_przerwanie() {
 }
 
 bool TForm1::eventFilter(QObject* cel, QEvent* e) {
-  if (e->type() == QEvent::KeyPress && praca.zajety() &&
-      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && cel->isWidgetType()) {
+  // Only a widget's event is looked at: the worker's hand-over to this thread posts
+  // events of its own, made on the worker, that must not be touched before it takes them.
+  if (cel->isWidgetType() && e->type() == QEvent::KeyPress && praca.zajety() &&
+      static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
     const QWidget* okno = static_cast<QWidget*>(cel)->window();
     if (okno == this || okno == static_cast<QWidget*>(form2_) ||
         okno == static_cast<QWidget*>(form3_)) {

@@ -26,6 +26,7 @@ namespace ostrel {
 class TForm2;
 class TForm3;
 class TForm4;
+struct KontrolaUkladu;
 
 // The filter of both dialogs.
 inline constexpr const char* kFiltrHex = "Pliki hex (*.hex,*.eep) |*.hex;*.eep|";
@@ -96,8 +97,9 @@ class TForm1 : public QWidget {
   std::function<QString(QFileDialog&)> wybor_pliku;
   // When set, receives the texts of the general error report instead of a message box.
   std::function<void(const QString&)> raport_bledu;
-  // When set, answers the question whether to stop the running operation (true: stop)
-  // instead of a message box.
+  // When set, answers the window's questions instead of a message box: whether to stop
+  // the running operation (true: stop), whether to program a chip that is not the part
+  // chosen (true: program).
   std::function<bool(const QString&)> odpowiedz_na_pytanie;
 
   // The file given on the command line (`ostrel FILE.hex`): chosen once the start-up has
@@ -163,6 +165,11 @@ class TForm1 : public QWidget {
   int wiersz_wybrany() const;
   void FormClose();
   void koniec_tyku();
+  // The memory operation `kod` on the worker, as armed.
+  void operacja_pamieci(int kod);
+  // Another chip in the socket: asks whether to program it all the same and, when told
+  // so, runs the operation as new work; else nothing is sent.
+  void zapytaj_o_uklad(int kod, const KontrolaUkladu& k);
   // Arms operation `kod` for 2000 ms; arming again restarts the delay.
   void uzbroj(int kod);
   void weryfikacja(int kod);

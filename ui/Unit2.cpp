@@ -2,8 +2,10 @@
 
 #include <QMessageBox>
 #include <algorithm>
+#include <memory>
 #include <optional>
 
+#include "ui/kontrola_ukladu.h"
 #include "ui/praca.h"
 #include "ui/rdzen_bezpiecznikow.h"
 #include "ui/ustawienia_programatora.h"
@@ -199,14 +201,32 @@ bool TForm2::zajety() const {
   return praca_ != nullptr && praca_->zajety();
 }
 
-void TForm2::sekwencja(std::function<void()> praca) {
+void TForm2::sekwencja(std::function<void()> praca, std::function<void()> potem) {
   if (praca_ == nullptr) {
     praca();
     pokaz_stan();
+    if (potem) potem();
     return;
   }
   if (praca_->zajety()) return;
-  praca_->uruchom(std::move(praca));
+  praca_->uruchom(std::move(praca), std::move(potem));
+}
+
+void TForm2::po_sprawdzeniu(const char* pytanie, std::function<void()> zapis) {
+  auto kontrola = std::make_shared<KontrolaUkladu>();
+  sekwencja(
+      [this, kontrola, zapis] {
+        *kontrola = sprawdz_uklad(programator_);
+        if (kontrola->dalej == KontrolaUkladu::Dalej::tak) zapis();
+      },
+      [this, kontrola, pytanie, zapis] {
+        if (kontrola->dalej != KontrolaUkladu::Dalej::pytanie) return;
+        if (!zapytaj(QString::fromStdString(pytanie_o_uklad(kontrola->opis, pytanie)))) {
+          programator_.komunikat(kNicNieZapisano);
+          return;
+        }
+        sekwencja(zapis);
+      });
 }
 
 void TForm2::Button1Click() {
@@ -216,7 +236,7 @@ void TForm2::Button1Click() {
 
 void TForm2::Button2Click() {
   if (edytor_aktywny()) return zapisz_bezpieczniki();
-  sekwencja([this] { programator_.Button2Click(); });
+  po_sprawdzeniu("Wpisać mimo to?", [this] { programator_.Button2Click(); });
 }
 
 namespace {
@@ -305,7 +325,7 @@ bool TForm2::zapytaj(const QString& tekst) {
 }
 
 void TForm2::Button3Click() {
-  sekwencja([this] { programator_.Button3Click(); });
+  po_sprawdzeniu("Skasować mimo to?", [this] { programator_.Button3Click(); });
 }
 
 void TForm2::typChange() {

@@ -92,9 +92,13 @@ class TForm2 : public QWidget {
  private:
   // The worker owns the model: the dialog takes no input (it is disabled meanwhile).
   bool zajety() const;
-  // Runs a sequence on the worker; with no worker (a dialog on its own) at once.
-  // Dropped while other work runs.
-  void sekwencja(std::function<void()> praca);
+  // Runs a sequence on the worker, then `potem` on the window thread; with no worker (a
+  // dialog on its own) both at once. Dropped while other work runs.
+  void sekwencja(std::function<void()> praca, std::function<void()> potem = {});
+  // An erase or a write: the chip check first, and for another chip in the socket
+  // `pytanie` under the check's words; `zapis` runs when the chip is the part chosen or
+  // the user says so.
+  void po_sprawdzeniu(const char* pytanie, std::function<void()> zapis);
 
   // Stores the type and speed the programmer now has; a failure goes to the error report.
   void zapisz_programator();

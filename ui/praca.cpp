@@ -151,6 +151,9 @@ void Praca::koniec() {
   const QStringList bledy = std::move(bledy_w_tle_);
   bledy_w_tle_.clear();
   for (const QString& b : bledy) zglos_blad(b);
+  // Work that `potem` started in turn (a write the user agreed to) keeps the windows
+  // closed: its own end is the end.
+  if (zajety_) return;
   emit zakonczona();
   wznow_tyk();
 }

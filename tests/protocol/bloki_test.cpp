@@ -102,6 +102,67 @@ TEST_P(Bloki, FlashAndEepromMixedInOneSession) {
 
 INSTANTIATE_TEST_SUITE_P(Avr910, Bloki, ::testing::Values(19200, 115200));
 
+// An EEPROM file of two runs goes in blocks, each block from its own 'A', and is read
+// back the same way; the bytes outside the runs keep the chip's content.
+TEST(Avr910, EepromRunsInBlocksLeaveTheRestAlone) {
+  constexpr int kAT90S8515 = 11;
+  KatalogTymczasowy k;
+  const Bajty chip = wzor(512, 0x03);
+  zapisz_plik(k / "chip.eep", hex_z(chip));
+  Stanowisko s({"--device", "AT90S8515", "--firmware", "avr910", "--busy-scale", "0",
+                "--block-size", "16", "--eeprom", k / "chip.eep"});
+  Programator& p = s.p;
+  p.ustaw_typ(TypProgramatora::avr910);
+  ASSERT_TRUE(s.uruchom(kAT90S8515)) << s.sim.blad();
+  const Bajty pierwszy = wzor(38, 0x40), drugi = {0xB1, 0xB2, 0xB3};
+  zapisz_plik(s.pracownia / "czesc.eep",
+              rekord(0x100, Bajty(pierwszy.begin(), pierwszy.begin() + 20)) +
+                  rekord(0x114, Bajty(pierwszy.begin() + 20, pierwszy.end())) +
+                  rekord(0x1F0, drugi) + ":00000001FF\r\n");
+  p.nazwa_pliku = s.pracownia / "czesc.eep";
+  EXPECT_EQ(p.operacja_pamieci(5), Wynik::ok);
+  EXPECT_EQ(p.status.Label1, "Weryfikacja OK!");
+  s.prog.przerwa(60);
+  // A difference inside the first run's third block is named by its address.
+  Bajty inny = pierwszy;
+  inny[0x21] ^= 0x01;
+  zapisz_plik(s.pracownia / "inny.eep",
+              rekord(0x100, inny) + rekord(0x1F0, drugi) + ":00000001FF\r\n");
+  p.nazwa_pliku = s.pracownia / "inny.eep";
+  EXPECT_EQ(p.operacja_pamieci(3), Wynik::blad_weryfikacji);
+  EXPECT_EQ(p.okno.Label2, std::to_string(0x121 + 1));
+  s.zatrzymaj();
+
+  Bajty oczekiwane = chip;
+  std::copy(pierwszy.begin(), pierwszy.end(), oczekiwane.begin() + 0x100);
+  std::copy(drugi.begin(), drugi.end(), oczekiwane.begin() + 0x1F0);
+  EXPECT_TRUE(s.eeprom() == oczekiwane) << "the chip's EEPROM";
+
+  const auto kroki = s.kroki_po_wyszukaniu();
+  std::size_t bloki = 0;
+  EXPECT_TRUE(bloki_po_kolei(kroki, bloki));
+  // Writes 16 + 16 + 6 and 3, their verify, the verify that stops at its third block.
+  EXPECT_EQ(bloki, 4u + 4u + 3u);
+  std::vector<std::uint32_t> adresy;  // where each block went, from the 'A' before it
+  for (std::size_t i = 0; i < kroki.size(); ++i) {
+    const Krok& z = kroki[i];
+    EXPECT_EQ(std::string("dD").find(static_cast<char>(z.host[0])), std::string::npos)
+        << "a byte command where blocks serve: " << opisz({z});
+    if (z.host[0] != 'B' && z.host[0] != 'g') continue;
+    EXPECT_EQ(z.host[3], 'E');
+    ASSERT_GT(i, 0u);
+    const Bajty& a = kroki[i - 1].host;
+    ASSERT_EQ(a.size(), 3u);
+    ASSERT_EQ(a[0], 'A');
+    adresy.push_back(static_cast<std::uint32_t>(a[1] << 8 | a[2]));
+  }
+  const std::vector<std::uint32_t> przebieg = {0x100, 0x110, 0x120, 0x1F0};
+  std::vector<std::uint32_t> oczekiwane_adresy = przebieg;
+  oczekiwane_adresy.insert(oczekiwane_adresy.end(), przebieg.begin(), przebieg.end());
+  oczekiwane_adresy.insert(oczekiwane_adresy.end(), przebieg.begin(), przebieg.begin() + 3);
+  EXPECT_EQ(adresy, oczekiwane_adresy);
+}
+
 // A part the programmer does not list is refused before anything but 't' goes out; the
 // dialog's read of a listed part sends no 'F' and says the bits were not read.
 TEST(Avr910, RefusesUnlistedPartAndNeverSendsF) {

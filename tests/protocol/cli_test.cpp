@@ -374,21 +374,6 @@ TEST_F(Cli, StrayByteFailsTheRead) {
   }
 }
 
-// One Intel HEX data record (CR LF).
-std::string rekord(unsigned adres, const Bajty& dane) {
-  unsigned suma = static_cast<unsigned>(dane.size()) + (adres >> 8) + (adres & 0xFF);
-  char b[16];
-  std::snprintf(b, sizeof b, ":%02X%04X00", static_cast<unsigned>(dane.size()), adres);
-  std::string r = b;
-  for (std::uint8_t d : dane) {
-    std::snprintf(b, sizeof b, "%02X", d);
-    r += b;
-    suma += d;
-  }
-  std::snprintf(b, sizeof b, "%02X\r\n", (0x100 - (suma & 0xFF)) & 0xFF);
-  return r + b;
-}
-
 // An EEPROM file that holds two runs writes those bytes only, each run from its own 'A':
 // the rest of the EEPROM (calibration, serial numbers) keeps its content.
 TEST_F(Cli, PartialEepromFileKeepsTheRest) {

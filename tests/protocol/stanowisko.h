@@ -120,6 +120,21 @@ inline std::string hex_z(const Bajty& dane) {
   return std::string(tekst.dane().begin(), tekst.dane().end());
 }
 
+// One Intel HEX data record (CR LF).
+inline std::string rekord(unsigned adres, const Bajty& dane) {
+  unsigned suma = static_cast<unsigned>(dane.size()) + (adres >> 8) + (adres & 0xFF);
+  char b[16];
+  std::snprintf(b, sizeof b, ":%02X%04X00", static_cast<unsigned>(dane.size()), adres);
+  std::string r = b;
+  for (std::uint8_t d : dane) {
+    std::snprintf(b, sizeof b, "%02X", d);
+    r += b;
+    suma += d;
+  }
+  std::snprintf(b, sizeof b, "%02X\r\n", (0x100 - (suma & 0xFF)) & 0xFF);
+  return r + b;
+}
+
 inline void zapisz_plik(const std::string& sciezka, const std::string& tresc) {
   std::ofstream(sciezka, std::ios::binary) << tresc;
 }

@@ -163,10 +163,13 @@ TEST_F(Calosc, FlashOfAnAt89C2051) {
   EXPECT_EQ(polecenia.at('e'), 2) << "the first programming and the dialog's erase";
   EXPECT_EQ(polecenia.at('l'), 1);
   EXPECT_EQ(polecenia.count('f'), 0u) << "no fuse byte outside Tryb PAR16";
-  EXPECT_EQ(polecenia.at('s'), 2);
+  // The dialog's two reads, and the chip check before each of the three programmings,
+  // the dialog's write and its erase.
+  EXPECT_EQ(polecenia.at('s'), 2 + 5);
   // 150 words per programming of the 300-byte file, 1024 of the read file.
   EXPECT_EQ(polecenia.at('c'), 150 * 2 + 1024);
-  EXPECT_EQ(polecenia.at('T'), 9) << "every operation that sends 'P' selects the device first";
+  EXPECT_EQ(polecenia.at('T'), 9 + 5)
+      << "every operation that sends 'P' selects the device first, the chip check too";
   // The settings remember the file read last.
   Bajty ustawienia{255, 1};
   ustawienia.insert(ustawienia.end(), odczyt.begin(), odczyt.end());

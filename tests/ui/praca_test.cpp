@@ -78,7 +78,7 @@ TEST_F(Praca, ClicksDuringAnOperationStartNothingAndACloseWaitsForTheEnd) {
   czekaj_ms(2500);
   EXPECT_FALSE(o->Form1.Timer1.isActive());
   auto polecenia = polecenia_od(przed);
-  EXPECT_EQ(polecenia['T'], 1) << "one operation selected the device";
+  EXPECT_EQ(polecenia['T'], 2) << "one operation (and its chip check) selected the device";
   EXPECT_EQ(polecenia['e'], 1) << "one erase: the programming's own";
   EXPECT_EQ(polecenia['F'], 0) << "the dialog's read ran";
   EXPECT_EQ(polecenia['R'], 256) << "one verification of 256 words";
