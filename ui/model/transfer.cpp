@@ -5,7 +5,7 @@
 #include "devices/uklady.h"
 #include "hex/intel_hex.h"
 #include "hex/objasnienie.h"
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 

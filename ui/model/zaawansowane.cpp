@@ -6,7 +6,7 @@
 
 #include "devices/uklady.h"
 #include "protocol/bity_blokady.h"
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 

@@ -17,13 +17,13 @@
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
 #include "protocol/lacze_portu.h"
-#include "protocol/model.h"
 #include "protocol/operacje.h"
 #include "protocol/plik_hex.h"
 #include "protocol/sterownik.h"
 #include "protocol/szukanie.h"
 #include "protocol/teksty.h"
 #include "serial/ComDrv32.h"
+#include "ui/model/model.h"
 
 namespace ostrel {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "protocol/programator.h"
 #include "protocol/szukanie.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 
