@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/pliki.h"
@@ -334,6 +335,13 @@ void wypisz_informacje(const Uklad& u, const Identyfikacja& id) {
   std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", lock, pola.fuse);
 }
 
+// The type as --programmer takes it ("avr910").
+std::string nazwa_opcji(TypProgramatora typ) {
+  std::string nazwa = nazwa_typu(typ);
+  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return nazwa;
+}
+
 // The programmer answered as the other type (it refused the list of parts): the option
 // that sets the right one.
 void wskazowka_typu(const WynikOperacji& w, TypProgramatora typ) {
@@ -341,9 +349,7 @@ void wskazowka_typu(const WynikOperacji& w, TypProgramatora typ) {
     return;
   const TypProgramatora inny =
       typ == TypProgramatora::avr910 ? TypProgramatora::ostrel : TypProgramatora::avr910;
-  std::string nazwa = nazwa_typu(inny);
-  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa.c_str());
+  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa_opcji(inny).c_str());
 }
 
 // What the user reads of an operation that did not end as done; the front end's Wynik.
@@ -764,12 +770,20 @@ int sprawdz_polecenie_bezpiecznikow(Sesja& s, const Uklad& u) {
 }
 
 // ostrel-cli parts: every row with its memories, page, signature and the programmer
-// types whose device code it has.
+// types that can serve it (each type judges by the row alone; no port is opened).
 void wypisz_uklady() {
+  TimerReczny timer;
+  TCommPortDriver port(nullptr, &timer);
+  LaczePortu lacze(port);
+  const TypProgramatora kTypy[] = {TypProgramatora::ostrel, TypProgramatora::avr910};
+  std::vector<std::pair<std::string, std::unique_ptr<Sterownik>>> sterowniki;
+  for (const TypProgramatora t : kTypy)
+    sterowniki.emplace_back(nazwa_opcji(t), utworz_sterownik(t, lacze));
   for (const Uklad& u : kUklady) {
     std::string typy;
-    if (u.kod_ukladu != 0) typy = "ostrel";
-    if (u.kody_avr910.ile > 0) typy += typy.empty() ? "avr910" : ", avr910";
+    for (const auto& [nazwa, s] : sterowniki) {
+      if (s->moze_obslugiwac(u)) typy += (typy.empty() ? "" : ", ") + nazwa;
+    }
     std::printf("%s: flash %u B, EEPROM %u B, strona %s, sygnatura %s, programatory: %s\n",
                 nazwa_krotka(u).c_str(), u.bajty_flash(), u.rozmiar_eeprom,
                 u.rozmiar_strony > 0 ? (std::to_string(u.rozmiar_strony) + " B").c_str() : "-",

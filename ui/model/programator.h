@@ -1,6 +1,7 @@
-// The programmer protocol: exchange primitives, the search, demo mode, the memory
-// transfers and the six memory operations, identification, lock and fuse bits.
-// The state names are the system's own (`bity_lock`, `kod_ukladu`, ...).
+// The window's model: the selection, demo mode, the scheduler's six memory operations,
+// identification, lock and fuse bits, with the results as the windows' texts. The
+// conversations are the core's (protocol/operacje.h, protocol/szukanie.h); the state
+// names are the system's own (`bity_lock`, `kod_ukladu`, ...).
 #pragma once
 
 #include <array>

@@ -1,6 +1,4 @@
-// Command exchange with the programmer and the search for it.
-#include <cmath>
-#include <cstdio>
+// The search as the status window tells it, demo mode and the status window's texts.
 #include <string>
 
 #include "protocol/szukanie.h"
