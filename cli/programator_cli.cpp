@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/pliki.h"
@@ -19,8 +21,12 @@
 #include "devices/uklady.h"
 #include "hex/objasnienie.h"
 #include "protocol/bezpieczniki.h"
+#include "protocol/bity_blokady.h"
+#include "protocol/lacze_portu.h"
 #include "protocol/operacje.h"
-#include "protocol/programator.h"
+#include "protocol/plik_hex.h"
+#include "protocol/szukanie.h"
+#include "protocol/teksty.h"
 #include "protocol/zgodnosc_ukladu.h"
 #include "serial/ComDrv32.h"
 #include "serial/lista_portow.h"
@@ -127,9 +133,9 @@ int blad_uzycia(const std::string& tekst) {
 }
 
 // Progress on standard error, labelled by phase. On a terminal one line rewrites
-// itself; elsewhere (a log) each phase gives one line at its end. The programmer model
-// draws nothing here: the operations report their progress to `postep`.
-class WidokCli : public Widok {
+// itself; elsewhere (a log) each phase gives one line at its end. The operations report
+// their progress to `postep`.
+class WidokCli {
  public:
   WidokCli() : terminal_(terminal_bledow()) {}
   // Progress is shown only while an operation runs; `fazy` names its phases in order
@@ -181,9 +187,9 @@ class WidokCli : public Widok {
 
 // Ports the search found but could not open: which device and why, on standard error.
 // Returns how many were told.
-int zglos_nieotwarte(const Programator& p) {
+int zglos_nieotwarte(const std::vector<NieotwartyPort>& nieotwarte) {
   int ile = 0;
-  for (const Programator::NieotwartyPort& n : p.nieotwarte) {
+  for (const NieotwartyPort& n : nieotwarte) {
     const std::string tekst = tekst_bledu_otwarcia(n.nazwa, n.blad);
     if (tekst.empty()) continue;
     std::fprintf(stderr, "ostrel-cli: %s\n", tekst.c_str());
@@ -253,7 +259,7 @@ std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b, int ile = 3) {
 }
 
 // All three bytes came, and they are not what a line without a chip gives.
-bool jest_sygnatura(const Programator::OdczytSygnatury& o) {
+bool jest_sygnatura(const OdczytSygnatury& o) {
   if (o.odebrane < 3) return false;
   const auto& b = o.bajty;
   const bool puste =
@@ -262,7 +268,7 @@ bool jest_sygnatura(const Programator::OdczytSygnatury& o) {
 }
 
 // What was read, in address order; "nic" when no byte came.
-std::string tekst_odczytu(const Programator::OdczytSygnatury& o) {
+std::string tekst_odczytu(const OdczytSygnatury& o) {
   if (o.odebrane == 0) return "brak odpowiedzi";
   const auto a = adresowo(o.bajty);
   std::string t;
@@ -290,11 +296,10 @@ std::string opis_trybu(const Uklad& u, int tryb) {
   return "Tryb " + std::to_string(tryb) + " | " + t.opis_modu + " | " + t.info;
 }
 
-void wypisz_informacje(const Programator& p) {
-  const StanDialogu& d = p.dialog;
-  const Uklad u = p.uklad();
-  const Identyfikacja& id = p.identyfikacja;
-  std::printf("Sygnatura: %s\n", tekst_sygnatury(p.sygnatura).c_str());
+// What the identification read, as the dialog shows it after its opening read: the
+// lock mode the 'F' answer shows (else the first), the fuse boxes by the row's bits.
+void wypisz_informacje(const Uklad& u, const Identyfikacja& id) {
+  std::printf("Sygnatura: %s\n", tekst_sygnatury(id.sygnatura).c_str());
   std::printf("Wersja: %s\n", id.wersje ? tekst_wersji(*id.wersje).c_str() : "-");
   const char* tryb = id.tryb ? tekst_trybu(*id.tryb, u) : nullptr;
   std::printf("Programator: %s\n", tryb != nullptr ? tryb : "target");
@@ -305,63 +310,55 @@ void wypisz_informacje(const Programator& p) {
     std::printf("Bezpieczniki: %s\n", kNieOdczytano);
     return;
   }
+  int tryb_blokady = 0;
+  if (u.odczyt_F != OdczytF::brak) {
+    if (const int t = tryb_z_F(u, *id.bity); t >= 0) tryb_blokady = t;
+  }
+  const TrybBlokady* t = ostrel::tryb_blokady(u, tryb_blokady);
+  const std::uint8_t lock = t != nullptr ? t->bity_lock : 0xFF;
   // An 'F' answer that says nothing of the part: the mode and byte the program holds
   // are its own choice, never the chip's state, and must not read as if they were.
   if (u.odczyt_F == OdczytF::brak) {
     std::printf("Bity lock i bezpieczniki: ten układ ich nie zwraca, nie są odczytywane\n");
-    if (d.mode_index < 0 || !p.bity_lock_ustawiony) {
-      std::printf("Bity lock (wybrane, nie odczytane): nie wybrano trybu\n");
-      return;
-    }
-    std::printf("Bity lock (wybrane, nie odczytane): %s\n", opis_trybu(u, d.mode_index).c_str());
-    std::printf("Bajt lock (wybrany, nie odczytany): 0x%02X\n", p.bity_lock);
+    std::printf("Bity lock (wybrane, nie odczytane): %s\n", opis_trybu(u, tryb_blokady).c_str());
+    std::printf("Bajt lock (wybrany, nie odczytany): 0x%02X\n", lock);
     return;
   }
-  std::printf("Bity lock: %s\n", opis_trybu(u, d.mode_index).c_str());
-  const PoleWyboru* pola[] = {&d.CheckBox1, &d.CheckBox2};
+  std::printf("Bity lock: %s\n", opis_trybu(u, tryb_blokady).c_str());
+  const PolaBezpiecznikow pola = pola_po_odczycie(u, id.bity);
+  // The boxes are active in the programmer's mode that writes them.
+  const bool aktywne = tryb == nullptr || tryb_par16(*id.tryb);
   for (int i = 0; i < 2; ++i) {
-    std::printf("Bezpiecznik %d: %s [%s]%s\n", i + 1, pola[i]->zaznaczone ? "tak" : "nie",
-                u.pole(i + 1).podpis, pola[i]->aktywne ? "" : " (nieaktywny)");
+    std::printf("Bezpiecznik %d: %s [%s]%s\n", i + 1,
+                pola.zaznaczone[static_cast<std::size_t>(i)] ? "tak" : "nie", u.pole(i + 1).podpis,
+                aktywne ? "" : " (nieaktywny)");
   }
-  std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", p.bity_lock, p.bity_fuse);
+  std::printf("Bajt lock: 0x%02X, bajt fuse: 0x%02X\n", lock, pola.fuse);
 }
 
-// What the user reads when an operation of the programmer model did not end as done.
-// The programmer answered as the other type: the option that sets the right one.
-void wskazowka_typu(const std::string& tekst, TypProgramatora typ) {
-  if (tekst.rfind(kOdpowiadaJak, 0) != 0) return;
+// The type as --programmer takes it ("avr910").
+std::string nazwa_opcji(TypProgramatora typ) {
+  std::string nazwa = nazwa_typu(typ);
+  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return nazwa;
+}
+
+// The programmer answered as the other type (it refused the list of parts): the option
+// that sets the right one.
+void wskazowka_typu(const WynikOperacji& w, TypProgramatora typ) {
+  if (w.koniec != Koniec::zla_odpowiedz || w.nadmiar || w.polecenie != 't' || w.odpowiedz != '?')
+    return;
   const TypProgramatora inny =
       typ == TypProgramatora::avr910 ? TypProgramatora::ostrel : TypProgramatora::avr910;
-  std::string nazwa = nazwa_typu(inny);
-  for (char& c : nazwa) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa.c_str());
-}
-
-void zglos_wynik_modelu(const Programator& p, Wynik w) {
-  if (w == Wynik::nieobslugiwany) {
-    std::printf("%s%s\n", kNieObslugujeUkladu, nazwa_krotka(p.uklad()).c_str());
-  } else if ((w == Wynik::port_niedostepny || w == Wynik::brak_odpowiedzi) &&
-             !p.status.Label1.empty()) {
-    // The model has said why: the device gone, a wrong answer, the other type.
-    std::printf("%s\n", p.status.Label1.c_str());
-    wskazowka_typu(p.status.Label1, p.typ());
-  } else {
-    std::printf("%s\n", kNieOdpowiada);
-  }
-}
-
-// The exit status of a model operation that did not end as done.
-int kod_modelu(Wynik w) {
-  return kod_wyjscia(
-      w == Wynik::nieobslugiwany || w == Wynik::port_niedostepny ? w : Wynik::brak_odpowiedzi);
+  std::fprintf(stderr, "ostrel-cli: podaj --programmer %s\n", nazwa_opcji(inny).c_str());
 }
 
 // What the user reads of an operation that did not end as done; the front end's Wynik.
-Wynik zglos_wynik(const Programator& p, const WynikOperacji& w, const Uklad& u) {
+Wynik zglos_wynik(LaczePortu& lacze, TypProgramatora typ, const WynikOperacji& w, const Uklad& u) {
   // The adapter gone shows as silence or as garbage: the device is named, exit 4.
   if (w.koniec != Koniec::wykonano && w.koniec != Koniec::niezgodnosc &&
-      w.koniec != Koniec::odmowa && p.port.DeviceGone()) {
-    std::printf("%s\n", tekst_odlaczenia(p.opis_portu()).c_str());
+      w.koniec != Koniec::odmowa && lacze.port.DeviceGone()) {
+    std::printf("%s\n", tekst_odlaczenia(lacze.opis_portu()).c_str());
     return Wynik::port_niedostepny;
   }
   switch (w.koniec) {
@@ -378,7 +375,7 @@ Wynik zglos_wynik(const Programator& p, const WynikOperacji& w, const Uklad& u) 
       const std::string t = w.nadmiar ? std::string(kNadmiaroweDane)
                                       : tekst_zlej_odpowiedzi(w.polecenie, w.odpowiedz);
       std::printf("%s\n", t.c_str());
-      wskazowka_typu(t, p.typ());
+      wskazowka_typu(w, typ);
       return Wynik::brak_odpowiedzi;
     }
     case Koniec::brak_odpowiedzi:
@@ -407,7 +404,10 @@ Wynik zglos_wynik(const Programator& p, const WynikOperacji& w, const Uklad& u) 
 
 // The inputs every command that talks to the programmer shares.
 struct Sesja {
-  Programator& p;
+  LaczePortu& lacze;
+  Sterownik& sterownik;
+  TypProgramatora typ;
+  Uklad uklad;  // the chosen row (or the one recognised)
   WidokCli& widok;
   const Polecenie& polecenie;
   std::string argument;                           // FILE or MODE
@@ -423,7 +423,25 @@ struct Sesja {
   bool w_trybie = false;    // that read left the part in programming mode
   // EEPROM: the runs of bytes the file holds; only they are written and compared.
   std::vector<Przebieg> przebiegi{};
+  std::array<std::uint8_t, 3> sygnatura{};  // info: the signature its read gave
 };
+
+Wynik zglos_wynik(Sesja& s, const WynikOperacji& w, const Uklad& u) {
+  return zglos_wynik(s.lacze, s.typ, w, u);
+}
+
+// A step that identifies or checks the chip: a stop leaves programming mode (its answer
+// is not awaited), the device gone or silence is said as for any operation.
+Wynik zglos_kroku(Sesja& s, const WynikOperacji& w, const Uklad& u) {
+  const bool porzucony = w.koniec == Koniec::zla_odpowiedz || w.koniec == Koniec::brak_odpowiedzi ||
+                         w.koniec == Koniec::urzadzenie || w.koniec == Koniec::przerwano;
+  if (porzucony && !s.lacze.port.DeviceGone() && s.lacze.przerwane()) {
+    s.lacze.wyslij('L');
+    return Wynik::przerwano;
+  }
+  if (g_sygnal != 0) return Wynik::przerwano;
+  return zglos_wynik(s, w, u);
+}
 
 Wynik polecenie_pamieci(Sesja& s) {
   static const std::vector<const char*> kFazy[] = {{"Odczyt"},
@@ -434,17 +452,17 @@ Wynik polecenie_pamieci(Sesja& s) {
                                                    {"Programowanie", "Weryfikacja"}};
   const int kod = s.polecenie.operacja;
   const Pamiec m = kod % 2 == 0 ? Pamiec::flash : Pamiec::eeprom;
-  const Uklad u = s.p.uklad();
+  const Uklad& u = s.uklad;
   s.widok.pokazuj(kFazy[kod]);
   const Postep postep = [&](std::size_t z, std::size_t w) { s.widok.postep(procent(z, w)); };
   Strumien odczyt;
   WynikOperacji w;
   if (kod < 2) {
-    w = czytaj(s.p.sterownik(), u, m, odczyt, postep, s.w_trybie);
+    w = czytaj(s.sterownik, u, m, odczyt, postep, s.w_trybie);
   } else if (kod < 4) {
-    w = weryfikuj(s.p.sterownik(), u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie, s.przebiegi);
+    w = weryfikuj(s.sterownik, u, m, s.obraz, postep, !s.sprawdzono, s.w_trybie, s.przebiegi);
   } else {
-    w = programuj(s.p.sterownik(), u, m, s.obraz,
+    w = programuj(s.sterownik, u, m, s.obraz,
                   {.kasowanie = s.kasowanie,
                    .oproznij = !s.sprawdzono,
                    .w_trybie = s.w_trybie,
@@ -454,7 +472,7 @@ Wynik polecenie_pamieci(Sesja& s) {
   s.widok.zamknij_linie();
   s.widok.pokazuj();
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(s.p, w, u);
+  if (!w.ok()) return zglos_wynik(s, w, u);
   if (kod >= 2) {
     std::printf("%s\n", kWeryfikacjaOK);
     return Wynik::ok;
@@ -485,18 +503,17 @@ void wypisz_bezpieczniki(const Uklad& u, const std::vector<std::uint8_t>& wartos
 }
 
 Wynik polecenie_informacji(Sesja& s) {
-  const Wynik w = s.p.zaawansowane();
-  if (w != Wynik::ok) {
-    if (g_sygnal == 0) zglos_wynik_modelu(s.p, w);
-    return w;
-  }
-  wypisz_informacje(s.p);
-  const Uklad u = s.p.uklad();
+  const Uklad& u = s.uklad;
+  Identyfikacja id;
+  if (const WynikOperacji w = identyfikuj(s.sterownik, u, true, 255, id); !w.ok())
+    return zglos_kroku(s, w, u);
+  s.sygnatura = id.sygnatura;
+  wypisz_informacje(u, id);
   if (!u.bezpieczniki.empty()) {
     std::vector<std::uint8_t> wartosci;
-    const WynikOperacji r = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
+    const WynikOperacji r = czytaj_bezpieczniki(s.sterownik, u, wartosci);
     if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-    if (!r.ok()) return zglos_wynik(s.p, r, u);
+    if (!r.ok()) return zglos_wynik(s, r, u);
     std::printf("Bezpieczniki i bity lock (0 = zaprogramowany):\n");
     wypisz_bezpieczniki(u, wartosci, true);
   }
@@ -507,24 +524,19 @@ Wynik polecenie_informacji(Sesja& s) {
 }
 
 Wynik polecenie_blokady(Sesja& s) {
-  Programator& p = s.p;
+  const Uklad& u = s.uklad;
   // The dialog's write works on what its opening read left: the programmer's mode
   // decides whether the fuse byte goes out, the read fuse bits are the base.
-  Wynik w = p.zaawansowane();
-  if (w != Wynik::ok) {
-    if (g_sygnal == 0) zglos_wynik_modelu(p, w);
-    return w;
-  }
-  const Uklad u = p.uklad();
-  const bool par16 = p.identyfikacja.tryb && *p.identyfikacja.tryb == 'P';
-  const char* tryb_programatora =
-      p.identyfikacja.tryb ? tekst_trybu(*p.identyfikacja.tryb, u) : nullptr;
+  Identyfikacja id;
+  if (const WynikOperacji w = identyfikuj(s.sterownik, u, true, 255, id); !w.ok())
+    return zglos_kroku(s, w, u);
+  const bool par16 = id.tryb && tryb_par16(*id.tryb);
+  const char* tryb_programatora = id.tryb ? tekst_trybu(*id.tryb, u) : nullptr;
   // A fuse asked for but not written would pass for done: refused before the lock
   // byte goes out too.
   for (int i = 0; i < 2; ++i) {
     if (s.bezpiecznik[i] < 0) continue;
-    const PoleWyboru& pole = i == 0 ? p.dialog.CheckBox1 : p.dialog.CheckBox2;
-    if (!pole.aktywne || !par16) {
+    if (!par16) {
       blad_uzycia(std::string(i == 0 ? "--fuse1" : "--fuse2") +
                   ": bezpieczniki zapisuje się tylko w trybie \"" + kTrybPAR16 +
                   "\", programator jest w trybie \"" +
@@ -533,44 +545,36 @@ Wynik polecenie_blokady(Sesja& s) {
       return Wynik::nic;
     }
   }
+  PolaBezpiecznikow pola = pola_po_odczycie(u, id.bity);
   for (int i = 0; i < 2; ++i) {
-    if (s.bezpiecznik[i] < 0) continue;
-    if (i == 0) {
-      p.ustaw_CheckBox1(s.bezpiecznik[i] == 1);
-    } else {
-      p.ustaw_CheckBox2(s.bezpiecznik[i] == 1);
-    }
+    if (s.bezpiecznik[i] >= 0) pola = zaznacz_pole(u, pola, i + 1, s.bezpiecznik[i] == 1);
   }
-  // The mode last, so that it decides the lock byte.
-  p.wybierz_tryb(s.tryb);
-  p.modeChange();
-  w = p.Button2Click();
-  if (w != Wynik::ok) {
-    if (g_sygnal == 0) zglos_wynik_modelu(p, w);
-    return w;
-  }
-  std::printf("Zapisano bity lock 0x%02X (%s)", p.bity_lock,
-              u.tryby->tryby[static_cast<std::size_t>(s.tryb)].info);
-  if (par16) std::printf(", bezpieczniki 0x%02X", p.bity_fuse);
+  const TrybBlokady* tryb = tryb_blokady(u, s.tryb);
+  if (tryb == nullptr) return Wynik::nic;  // refused with the call's checks
+  const std::optional<std::uint8_t> fuse = fuse_do_zapisu(pola.fuse, par16);
+  if (const WynikOperacji w = zapisz_bity(s.sterownik, u, tryb->bity_lock, fuse); !w.ok())
+    return zglos_kroku(s, w, u);
+  std::printf("Zapisano bity lock 0x%02X (%s)", tryb->bity_lock, tryb->info);
+  if (fuse) std::printf(", bezpieczniki 0x%02X", *fuse);
   std::printf("\n");
   return Wynik::ok;
 }
 
 Wynik polecenie_kasowania(Sesja& s) {
-  const Uklad u = s.p.uklad();
-  const WynikOperacji w = kasuj(s.p.sterownik(), u, s.w_trybie);
+  const Uklad& u = s.uklad;
+  const WynikOperacji w = kasuj(s.sterownik, u, s.w_trybie);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(s.p, w, u);
+  if (!w.ok()) return zglos_wynik(s, w, u);
   std::printf("Układ skasowany\n");
   return Wynik::ok;
 }
 
 Wynik polecenie_odczytu_bezpiecznikow(Sesja& s) {
-  const Uklad u = s.p.uklad();
+  const Uklad& u = s.uklad;
   std::vector<std::uint8_t> wartosci;
-  const WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, wartosci);
+  const WynikOperacji w = czytaj_bezpieczniki(s.sterownik, u, wartosci);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(s.p, w, u);
+  if (!w.ok()) return zglos_wynik(s, w, u);
   wypisz_bezpieczniki(u, wartosci, false);
   return Wynik::ok;
 }
@@ -582,12 +586,12 @@ std::string nazwy_bitow(const std::vector<const char*>& bity) {
 }
 
 Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
-  const Uklad u = s.p.uklad();
+  const Uklad& u = s.uklad;
   // The clock source's change is judged against the chip's own byte.
   std::vector<std::uint8_t> obecne;
-  WynikOperacji w = czytaj_bezpieczniki(s.p.sterownik(), u, obecne);
+  WynikOperacji w = czytaj_bezpieczniki(s.sterownik, u, obecne);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
-  if (!w.ok()) return zglos_wynik(s.p, w, u);
+  if (!w.ok()) return zglos_wynik(s, w, u);
   for (const ZapisBezpiecznika& z : s.bezpieczniki) {
     const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, obecne.at(z.bajt));
     if (!o.zegar.empty()) {
@@ -597,14 +601,14 @@ Wynik polecenie_zapisu_bezpiecznikow(Sesja& s) {
                    u.bezpieczniki[z.bajt].nazwa, z.wartosc, nazwy_bitow(o.zegar).c_str());
     }
   }
-  w = zapisz_bezpieczniki(s.p.sterownik(), u, s.bezpieczniki);
+  w = zapisz_bezpieczniki(s.sterownik, u, s.bezpieczniki);
   if (g_sygnal != 0) return Wynik::brak_odpowiedzi;
   if (w.koniec == Koniec::niezgodnosc) {
     std::printf("%s po zapisie 0x%02X odczytano 0x%02X\n", u.bezpieczniki[w.roznica.adres].nazwa,
                 w.roznica.w_pliku, w.roznica.w_ukladzie);
     return Wynik::blad_weryfikacji;
   }
-  if (!w.ok()) return zglos_wynik(s.p, w, u);
+  if (!w.ok()) return zglos_wynik(s, w, u);
   for (const ZapisBezpiecznika& z : s.bezpieczniki) {
     std::printf("Zapisano %s 0x%02X\n", u.bezpieczniki[z.bajt].nazwa, z.wartosc);
   }
@@ -643,8 +647,8 @@ bool zapisuje(const Polecenie& p) {
 }
 
 // The checks that need the chosen part; -1 when all pass, else the exit status.
-int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polecenie,
-                       const Strumien* obraz, int tryb, const int (&bezpiecznik)[2]) {
+int sprawdz_dla_ukladu(int indeks, const Polecenie& polecenie, const Strumien* obraz, int tryb,
+                       const int (&bezpiecznik)[2]) {
   const Uklad& u = kUklady[static_cast<std::size_t>(indeks)];
   for (int i = 0; i < 2; ++i) {
     if (bezpiecznik[i] >= 0 && !ma_bezpiecznik(u, i + 1)) {
@@ -655,13 +659,12 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
   if (polecenie.rodzaj == Rodzaj::pamiec) {
     const int kod = polecenie.operacja;
     const bool eeprom = kod == 1 || kod == 3 || kod == 5;
-    if (eeprom && p.rozmiar_eeprom == 0)
+    if (eeprom && u.rozmiar_eeprom == 0)
       return blad("układ " + nazwa_krotka(u) + " nie ma pamięci EEPROM", kKodWywolania);
-    if (obraz != nullptr && obraz->rozmiar() > p.pojemnosc(!eeprom)) {
-      std::printf(
-          "%s: %s\n", kPlikZaDuzy,
-          objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u), p.pojemnosc(!eeprom))
-              .c_str());
+    if (obraz != nullptr && obraz->rozmiar() > u.bajty(!eeprom)) {
+      std::printf("%s: %s\n", kPlikZaDuzy,
+                  objasnienie_rozmiaru(obraz->rozmiar(), !eeprom, nazwa_krotka(u), u.bajty(!eeprom))
+                      .c_str());
       return kKodWywolania;
     }
   } else if (polecenie.rodzaj == Rodzaj::blokada) {
@@ -671,6 +674,18 @@ int sprawdz_dla_ukladu(const Programator& p, int indeks, const Polecenie& polece
                          " musi być liczbą 0.." + std::to_string(liczba - 1));
   }
   return -1;
+}
+
+// A byte value as C writes it (0xE1, 225, 0341), nothing after it and no sign.
+bool bajt_z_tekstu(const std::string& wartosc, std::uint8_t& v) {
+  char* koniec = nullptr;
+  errno = 0;
+  const unsigned long l = std::strtoul(wartosc.c_str(), &koniec, 0);
+  if (wartosc.empty() || koniec == nullptr || *koniec != '\0' || errno != 0 || l > 0xFF ||
+      wartosc[0] == '-' || wartosc[0] == '+')
+    return false;
+  v = static_cast<std::uint8_t>(l);
+  return true;
 }
 
 // write-fuses NAME=0xVV ...: the bytes the part has, each once, values that keep serial
@@ -691,18 +706,14 @@ int sprawdz_bezpieczniki(const Uklad& u, const std::vector<std::string>& argumen
     if (bajt < 0)
       return blad_uzycia("write-fuses: " + a + ": podaj NAZWA=0xWW, NAZWA jedna z: " + nazwy +
                          " (układ " + nazwa_krotka(u) + ")");
-    const std::string wartosc = a.substr(rowne + 1);
-    char* koniec = nullptr;
-    errno = 0;
-    const unsigned long v = std::strtoul(wartosc.c_str(), &koniec, 0);
-    if (wartosc.empty() || koniec == nullptr || *koniec != '\0' || errno != 0 || v > 0xFF ||
-        wartosc[0] == '-' || wartosc[0] == '+')
+    std::uint8_t v = 0;
+    if (!bajt_z_tekstu(a.substr(rowne + 1), v))
       return blad_uzycia("write-fuses: " + a + ": wartość musi być bajtem 0x00..0xFF");
     for (const ZapisBezpiecznika& z : zapisy) {
       if (z.bajt == static_cast<std::size_t>(bajt))
         return blad_uzycia("write-fuses: " + a.substr(0, rowne) + " podano dwa razy");
     }
-    zapisy.push_back({static_cast<std::size_t>(bajt), static_cast<std::uint8_t>(v)});
+    zapisy.push_back({static_cast<std::size_t>(bajt), v});
   }
   for (const ZapisBezpiecznika& z : zapisy) {
     const OcenaBezpiecznika o = ocen_bezpiecznik(u, z.bajt, z.wartosc, std::nullopt);
@@ -718,6 +729,37 @@ int sprawdz_bezpieczniki(const Uklad& u, const std::vector<std::string>& argumen
   return -1;
 }
 
+// write-fuses with --device auto, before the port is touched: what needs no part is
+// checked as for a named part (each argument NAME=0xVV with a name some part has, a byte,
+// each name once). The values are judged by the bits of the part the signature shows,
+// before anything is written to it. -1 to go on.
+int sprawdz_bezpieczniki_auto(const std::vector<std::string>& argumenty) {
+  std::vector<std::string> nazwy;
+  for (const Uklad& u : kUklady) {
+    if (u.rownolegly_12v) continue;
+    for (const BajtBezpiecznikow& b : u.bezpieczniki) {
+      if (std::find(nazwy.begin(), nazwy.end(), b.nazwa) == nazwy.end())
+        nazwy.emplace_back(b.nazwa);
+    }
+  }
+  std::string lista;
+  for (const std::string& n : nazwy) lista += (lista.empty() ? "" : ", ") + n;
+  std::vector<std::string> podane;
+  for (const std::string& a : argumenty) {
+    const std::size_t rowne = a.find('=');
+    const std::string nazwa = rowne == std::string::npos ? std::string() : a.substr(0, rowne);
+    if (std::find(nazwy.begin(), nazwy.end(), nazwa) == nazwy.end())
+      return blad_uzycia("write-fuses: " + a + ": podaj NAZWA=0xWW, NAZWA jedna z: " + lista);
+    std::uint8_t v = 0;
+    if (!bajt_z_tekstu(a.substr(rowne + 1), v))
+      return blad_uzycia("write-fuses: " + a + ": wartość musi być bajtem 0x00..0xFF");
+    if (std::find(podane.begin(), podane.end(), nazwa) != podane.end())
+      return blad_uzycia("write-fuses: " + nazwa + " podano dwa razy");
+    podane.push_back(nazwa);
+  }
+  return -1;
+}
+
 // read-fuses and write-fuses need a part whose fuse bytes are read through '.'; -1 to go on.
 int sprawdz_polecenie_bezpiecznikow(Sesja& s, const Uklad& u) {
   if (s.polecenie.rodzaj == Rodzaj::zapis_bezpiecznikow)
@@ -729,12 +771,20 @@ int sprawdz_polecenie_bezpiecznikow(Sesja& s, const Uklad& u) {
 }
 
 // ostrel-cli parts: every row with its memories, page, signature and the programmer
-// types whose device code it has.
+// types that can serve it (each type judges by the row alone; no port is opened).
 void wypisz_uklady() {
+  TimerReczny timer;
+  TCommPortDriver port(nullptr, &timer);
+  LaczePortu lacze(port);
+  const TypProgramatora kTypy[] = {TypProgramatora::ostrel, TypProgramatora::avr910};
+  std::vector<std::pair<std::string, std::unique_ptr<Sterownik>>> sterowniki;
+  for (const TypProgramatora t : kTypy)
+    sterowniki.emplace_back(nazwa_opcji(t), utworz_sterownik(t, lacze));
   for (const Uklad& u : kUklady) {
     std::string typy;
-    if (u.kod_ukladu != 0) typy = "ostrel";
-    if (u.kody_avr910.ile > 0) typy += typy.empty() ? "avr910" : ", avr910";
+    for (const auto& [nazwa, s] : sterowniki) {
+      if (s->moze_obslugiwac(u)) typy += (typy.empty() ? "" : ", ") + nazwa;
+    }
     std::printf("%s: flash %u B, EEPROM %u B, strona %s, sygnatura %s, programatory: %s\n",
                 nazwa_krotka(u).c_str(), u.bajty_flash(), u.rozmiar_eeprom,
                 u.rozmiar_strony > 0 ? (std::to_string(u.rozmiar_strony) + " B").c_str() : "-",
@@ -744,16 +794,15 @@ void wypisz_uklady() {
 
 // Compares the chip's signature with the chosen part before the command runs. -1 to go
 // on, else the exit status.
-int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
-                   const Programator::OdczytSygnatury& o);
+int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus, const OdczytSygnatury& o);
 
 // 'L' for a session the signature read left open, and whatever came late drained.
-void zamknij_sesje(Programator& p, bool& otwarta) {
+void zamknij_sesje(Sesja& s, bool& otwarta) {
   if (!otwarta) return;
   otwarta = false;
-  zakoncz_sesje(p.sterownik());
+  zakoncz_sesje(s.sterownik);
   try {
-    p.oproznij_wejscie();
+    s.lacze.oproznij_wejscie();
   } catch (const PorzucenieOperacji&) {
     // The command that follows meets the same line and says so.
   }
@@ -762,26 +811,24 @@ void zamknij_sesje(Programator& p, bool& otwarta) {
 // `otwarta` asks to keep the part in programming mode for the command (the commands run
 // through the operations: one 'P' for the check and the command); it says on return
 // whether the session is still open.
-int sprawdz_sygnature(Programator& p, int indeks, const Polecenie& polecenie, bool wymus,
-                      bool& otwarta) {
-  Programator::OdczytSygnatury o;
-  if (const Wynik w = p.czytaj_sygnature_ukladu(p.uklad(), o, otwarta); w != Wynik::ok) {
+int sprawdz_sygnature(Sesja& s, int indeks, const Polecenie& polecenie, bool wymus, bool& otwarta) {
+  OdczytSygnatury o;
+  if (const WynikOperacji w = sygnatura(s.sterownik, s.uklad, o, otwarta); !w.ok()) {
     otwarta = false;
+    const Wynik z = zglos_kroku(s, w, s.uklad);
     if (g_sygnal != 0) return -1;
-    zglos_wynik_modelu(p, w);
-    return kod_modelu(w);
+    return kod_wyjscia(z);
   }
   const int k = ocen_sygnature(indeks, polecenie, wymus, o);
   // Going on with a chip that answered: the session stays open for the command.
   if (k < 0 && jest_sygnatura(o)) return k;
   // Refused, or no signature (a late part of the answer must not pass for the next
   // command's acknowledgement): the session ends here.
-  zamknij_sesje(p, otwarta);
+  zamknij_sesje(s, otwarta);
   return k;
 }
 
-int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
-                   const Programator::OdczytSygnatury& o) {
+int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus, const OdczytSygnatury& o) {
   const std::string wybrany = nazwa_krotka(kUklady[static_cast<std::size_t>(indeks)]);
   if (!jest_sygnatura(o)) {
     // A chip that gives no signature gives no fuse bytes either: what '.' brought back
@@ -818,21 +865,10 @@ int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus,
               kod_wyjscia(Wynik::inny_uklad));
 }
 
-// Selects a row: the twelve through the device box's index (the settings' rows), any
-// later row by itself.
-void wybierz_uklad(Programator& p, int indeks) {
-  if (indeks < kLiczbaUkladow) {
-    p.ComboBox1Change(indeks);
-    return;
-  }
-  p.wybierz_wiersz(kUklady[static_cast<std::size_t>(indeks)]);
-  p.wybierz_tryb(0);
-}
-
 // --device auto: the part whose signature the chip gives in a low-voltage serial mode.
 // The 12 V mode (device code 12) is never selected: a guess must not put 12 V on a chip
 // that does not take it. The row's index, or -1 after the refusal was said.
-int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
+int rozpoznaj_uklad(Sesja& s, int& kod_wyjscia_bledu) {
   std::vector<const Uklad*> kandydaci;
   for (const Uklad& u : kUklady) {
     if (!u.rownolegly_12v) kandydaci.push_back(&u);
@@ -843,15 +879,15 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
   const std::string lista = "; podaj układ: --device NAZWA (" + nazwy_ukladow() + ")";
   std::string odczytano = "brak odpowiedzi";
   for (const Uklad* kandydat : kandydaci) {
-    const std::uint8_t kod = p.sterownik().kod(*kandydat);
+    const std::uint8_t kod = s.sterownik.kod(*kandydat);
     if (std::find(kody.begin(), kody.end(), kod) != kody.end()) continue;
     kody.push_back(kod);
-    Programator::OdczytSygnatury o;
-    const Wynik odczyt = p.czytaj_sygnature_ukladu(*kandydat, o);
-    if (odczyt == Wynik::nieobslugiwany) continue;  // a mode this programmer does not have
-    if (odczyt != Wynik::ok) {
-      kod_wyjscia_bledu = kod_modelu(odczyt);
-      if (g_sygnal == 0) zglos_wynik_modelu(p, odczyt);
+    OdczytSygnatury o;
+    const WynikOperacji odczyt = sygnatura(s.sterownik, *kandydat, o);
+    // A mode this programmer does not have.
+    if (odczyt.koniec == Koniec::odmowa && odczyt.powod == Odmowa::nieobslugiwany) continue;
+    if (!odczyt.ok()) {
+      kod_wyjscia_bledu = kod_wyjscia(zglos_kroku(s, odczyt, *kandydat));
       return -1;
     }
     if (o.odebrane == 0) break;  // the programmer gives no signature in any mode
@@ -876,11 +912,10 @@ int rozpoznaj_uklad(Programator& p, int& kod_wyjscia_bledu) {
       return -1;
     }
     // Read in the part's own mode, the signature must stay the same.
-    if (p.sterownik().kod(u) != kod) {
-      Programator::OdczytSygnatury w;
-      if (const Wynik r = p.czytaj_sygnature_ukladu(u, w); r != Wynik::ok) {
-        kod_wyjscia_bledu = kod_modelu(r);
-        if (g_sygnal == 0) zglos_wynik_modelu(p, r);
+    if (s.sterownik.kod(u) != kod) {
+      OdczytSygnatury w;
+      if (const WynikOperacji r = sygnatura(s.sterownik, u, w); !r.ok()) {
+        kod_wyjscia_bledu = kod_wyjscia(zglos_kroku(s, r, u));
         return -1;
       }
       if (w.odebrane != 3 || w.bajty != o.bajty) {
@@ -1126,20 +1161,21 @@ int sprawdz_port_wywolania(Wywolanie& w) {
 
 // The search on the port the call names, or on com1..com4. -1 when the programmer was
 // found and its port is open (what was found is said), else the exit status.
-int znajdz_programator(Programator& p, TCommPortDriver& port, const Wywolanie& w) {
-  if (!w.sciezka_portu.empty()) {
-    p.sprawdz_urzadzenie(w.sciezka_portu);
-  } else if (w.numer_portu != 0) {
-    p.sprawdz_port(w.numer_portu);
-  } else {
-    p.sprawdz();
-  }
+int znajdz_programator(LaczePortu& lacze, const Wywolanie& w) {
+  TCommPortDriver& port = lacze.port;
+  const WynikSzukania z =
+      !w.sciezka_portu.empty()
+          ? szukaj_na_urzadzeniu(port, w.sciezka_portu, w.predkosc, lacze.limit_odpowiedzi_ms)
+      : w.numer_portu != 0
+          ? szukaj_programatora(port, w.numer_portu, w.numer_portu, w.predkosc,
+                                lacze.limit_odpowiedzi_ms)
+          : szukaj_programatora(port, 1, kPortySzukania, w.predkosc, lacze.limit_odpowiedzi_ms);
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   // The command-line tool has no demo mode: it says only what it found.
-  if (p.brak_programatora != 0) {
+  if (!z.znaleziony) {
     std::printf("Nie znaleziono programatora\n");
     std::fflush(stdout);
-    int powody = zglos_nieotwarte(p);
+    int powody = zglos_nieotwarte(z.nieotwarte);
     if (w.sciezka_portu.empty()) {
       powody += w.numer_portu != 0
                     ? zglos_puste_lacza(port.Platforma(), w.numer_portu, w.numer_portu)
@@ -1148,7 +1184,7 @@ int znajdz_programator(Programator& p, TCommPortDriver& port, const Wywolanie& w
     return powody > 0 ? kod_wyjscia(Wynik::port_niedostepny) : kod_wyjscia(Wynik::brak_odpowiedzi);
   }
   const std::string nazwa =
-      !w.sciezka_portu.empty() ? w.sciezka_portu : "com" + std::to_string(p.znaleziony_port);
+      !w.sciezka_portu.empty() ? w.sciezka_portu : "com" + std::to_string(z.port);
   // Found by the probe, but taken by another program before it could be opened again.
   if (!port.IsOpen()) {
     std::string tekst = tekst_bledu_otwarcia(nazwa, port.OpenError());
@@ -1162,32 +1198,33 @@ int znajdz_programator(Programator& p, TCommPortDriver& port, const Wywolanie& w
   } else {
     std::fprintf(stderr, "%s\n", znaleziono.c_str());
   }
-  zglos_nieotwarte(p);
+  zglos_nieotwarte(z.nieotwarte);
   return -1;
 }
 
 // The part in the socket: recognised by its signature (auto), or the chosen one checked
 // against it. -1 to go on, else the exit status.
-int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
+int ustal_uklad(Wywolanie& w, Sesja& s) {
+  TCommPortDriver& port = s.lacze.port;
   if (w.automatycznie) {
     int kod = kKodWywolania;
-    w.indeks = rozpoznaj_uklad(p, kod);
+    w.indeks = rozpoznaj_uklad(s, kod);
     if (g_sygnal != 0) zakoncz_sygnalem(port, false);
     if (w.indeks < 0) return kod;
-    wybierz_uklad(p, w.indeks);
+    s.uklad = kUklady[static_cast<std::size_t>(w.indeks)];
     s.sprawdzono = true;
     if (const int b =
             sprawdz_polecenie_bezpiecznikow(s, kUklady[static_cast<std::size_t>(w.indeks)]);
         b >= 0)
       return b;
-    return sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr, s.tryb,
+    return sprawdz_dla_ukladu(w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr, s.tryb,
                               s.bezpiecznik);
   }
   // info reads the signature itself.
   if (s.polecenie.rodzaj == Rodzaj::informacje) return -1;
   // The commands that run through the operations go on in the check's session.
   bool otwarta = s.polecenie.rodzaj == Rodzaj::pamiec || s.polecenie.rodzaj == Rodzaj::kasowanie;
-  const int k = sprawdz_sygnature(p, w.indeks, s.polecenie, w.wymus, otwarta);
+  const int k = sprawdz_sygnature(s, w.indeks, s.polecenie, w.wymus, otwarta);
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
   s.sprawdzono = true;
   s.w_trybie = otwarta;
@@ -1195,8 +1232,8 @@ int ustal_uklad(Programator& p, TCommPortDriver& port, Wywolanie& w, Sesja& s) {
 }
 
 // info names a part other than the chosen one that its signature read shows.
-void uwaga_o_sygnaturze(const Programator& p, int indeks) {
-  const auto bajty = adresowo(p.sygnatura);
+void uwaga_o_sygnaturze(const Sesja& s, int indeks) {
+  const auto bajty = adresowo(s.sygnatura);
   if (sygnatura_pasuje(indeks, bajty)) return;
   const int znaleziony = uklad_o_sygnaturze(bajty);
   std::fprintf(
@@ -1217,16 +1254,16 @@ int programator(int argc, char** argv) {
   TCommPortDriver port(nullptr, &timer);
   ustaw_CommPortDriver1(port);
   WidokCli widok;
-  Programator p(port, widok);
-  p.przerwanie = &g_sygnal;
-  p.ustaw_typ(w.typ);
-  p.predkosc = w.predkosc;
-  if (w.indeks >= 0) {
-    wybierz_uklad(p, w.indeks);
-  } else {
-    p.domyslne();
-  }
-  Sesja s{.p = p, .widok = widok, .polecenie = *w.polecenie, .argument = w.argument};
+  LaczePortu lacze(port);
+  lacze.przerwanie = &g_sygnal;
+  const std::unique_ptr<Sterownik> sterownik = utworz_sterownik(w.typ, lacze);
+  Sesja s{.lacze = lacze,
+          .sterownik = *sterownik,
+          .typ = w.typ,
+          .uklad = kUklady[static_cast<std::size_t>(w.indeks >= 0 ? w.indeks : kUkladDomyslny)],
+          .widok = widok,
+          .polecenie = *w.polecenie,
+          .argument = w.argument};
   s.kasowanie = !w.bez_kasowania;
   s.bezpiecznik[0] = w.bezpiecznik[0];
   s.bezpiecznik[1] = w.bezpiecznik[1];
@@ -1237,7 +1274,7 @@ int programator(int argc, char** argv) {
   // is touched.
   if (const int k = przygotuj_wejscie(s); k >= 0) return k;
   if (w.indeks >= 0) {
-    const int k = sprawdz_dla_ukladu(p, w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr,
+    const int k = sprawdz_dla_ukladu(w.indeks, s.polecenie, s.jest_obraz ? &s.obraz : nullptr,
                                      s.tryb, s.bezpiecznik);
     if (k >= 0) return k;
     if (const int b =
@@ -1245,12 +1282,15 @@ int programator(int argc, char** argv) {
         b >= 0)
       return b;
   }
+  if (w.automatycznie && s.polecenie.rodzaj == Rodzaj::zapis_bezpiecznikow) {
+    if (const int k = sprawdz_bezpieczniki_auto(s.argumenty); k >= 0) return k;
+  }
   if (const int k = sprawdz_port_wywolania(w); k >= 0) return k;
 
   lap_sygnaly();
-  if (const int k = znajdz_programator(p, port, w); k >= 0) return k;
+  if (const int k = znajdz_programator(lacze, w); k >= 0) return k;
   if (s.polecenie.rodzaj == Rodzaj::wykryj) return 0;
-  if (const int k = ustal_uklad(p, port, w, s); k >= 0) return k;
+  if (const int k = ustal_uklad(w, s); k >= 0) return k;
   if (g_sygnal != 0) zakoncz_sygnalem(port, false);
 
   const Wynik wynik = wykonaj(s);
@@ -1259,7 +1299,7 @@ int programator(int argc, char** argv) {
   const std::string zapisany = odczyt && wynik == Wynik::ok ? s.argument : std::string();
   if (g_sygnal != 0) zakoncz_sygnalem(port, zapisuje(s.polecenie), zapisany);
   if (s.polecenie.rodzaj == Rodzaj::informacje && wynik == Wynik::ok && !w.automatycznie)
-    uwaga_o_sygnaturze(p, w.indeks);
+    uwaga_o_sygnaturze(s, w.indeks);
   return kod_wyjscia(wynik);
 }
 

@@ -94,12 +94,12 @@ class Czytnik {
 
   // Reads `n` hex digits. A bad character keeps the value, names the field in the result
   // and the rest of the field is read all the same.
-  unsigned pole(int n, const char* komunikat) {
+  unsigned pole(int n, const char* opis_bledu) {
     unsigned wartosc = 0;
     for (int i = 0; i < n; ++i) {
       const int d = cyfra(znak());
       if (d < 0) {
-        porazka(komunikat, BladHex::znak);
+        porazka(opis_bledu, BladHex::znak);
       } else {
         wartosc = wartosc * 16 + static_cast<unsigned>(d);
       }

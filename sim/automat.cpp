@@ -13,11 +13,16 @@ namespace {
 
 constexpr std::uint8_t kCR = 13;
 
-enum class Rodzina { at89c, at89s8252, avr };
+// How the chip keeps and shows its lock and fuse bits, by what its row says of it.
+enum class Rodzina {
+  at89c,      // programmed at 12 V: no fuses, the lock bits read back where written
+  at89s8252,  // a serially programmed 8051: three lock bits, SPIEN in bit 0
+  avr,        // lock bits written in bits 2..1 and read in 7..6, SPIEN in bit 5
+};
 
-Rodzina rodzina(std::uint8_t kod) {
-  if (kod == 12) return Rodzina::at89c;
-  if (kod == 134) return Rodzina::at89s8252;
+Rodzina rodzina(const Uklad& u) {
+  if (u.rownolegly_12v) return Rodzina::at89c;
+  if (!u.avr) return Rodzina::at89s8252;
   return Rodzina::avr;
 }
 
@@ -60,7 +65,7 @@ Automat::Automat(const Uklad& uklad, Ustawienia ustawienia)
   if (ustawienia_.sygnatura) std::memcpy(sygnatura_, ustawienia_.sygnatura->data(), 3);
   // A new part has serial programming enabled (SPIEN programmed, 0) and every other
   // fuse unprogrammed.
-  switch (rodzina(uklad.kod_ukladu)) {
+  switch (rodzina(uklad)) {
     case Rodzina::at89c:
       bezpieczniki_ = 0xFF;
       break;
@@ -134,7 +139,7 @@ std::vector<std::uint8_t> Automat::odpowiedz_s() const {
 }
 
 std::uint8_t Automat::bajt_F() const {
-  switch (rodzina(uklad_.kod_ukladu)) {
+  switch (rodzina(uklad_)) {
     case Rodzina::at89c:
       // No fuses: the lock bits come back where they were written.
       return zamek_;
@@ -439,7 +444,7 @@ void Automat::wykonaj(Odpowiedz& odp) {
       zamek_ &= arg;
       break;
     case 'f':
-      if (rodzina(uklad_.kod_ukladu) != Rodzina::at89c) bezpieczniki_ = arg;
+      if (rodzina(uklad_) != Rodzina::at89c) bezpieczniki_ = arg;
       break;
     case 'a':
       out.push_back('Y');

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "protocol/model.h"
-#include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "ui/TimerQt.h"
 #include "ui/dialogi.h"
+#include "ui/model/model.h"
+#include "ui/model/programator.h"
 #include "ui/praca.h"
 #include "ui/wyglad.h"
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/programator.h"
 #include "ui/edytor_bezpiecznikow.h"
+#include "ui/model/programator.h"
 #include "ui/wyglad.h"
 
 namespace ostrel {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 

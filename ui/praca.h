@@ -12,9 +12,9 @@
 #include <functional>
 #include <thread>
 
-#include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "ui/TimerQt.h"
+#include "ui/model/programator.h"
 #include "ui/przekazanie.h"
 
 namespace ostrel {

@@ -1,5 +1,5 @@
 #include "devices/uklady.h"
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 #include "ui/ustawienia.h"
 
 namespace ostrel {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 

@@ -6,7 +6,7 @@
 
 #include "common/avr_gcc.h"
 #include "hex/narzedzia.h"
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel::test {
 namespace {

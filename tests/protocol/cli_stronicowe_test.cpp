@@ -181,6 +181,28 @@ TEST_F(CliStronicowe, DangerousFuseValuesNeedForceAndClockChangesWarn) {
   EXPECT_EQ(w.wyjscie, "");
 }
 
+// With --device auto a malformed argument is refused before the port is touched, as for
+// a named part; a value that ends serial programming on the part found is refused
+// before any write instruction goes out.
+TEST_F(CliStronicowe, AutoWriteFusesRefusesBeforeWriting) {
+  Symulator s = sim("ATmega88");
+  ASSERT_TRUE(s.dziala());
+  for (const char* zly : {"hfuse=0x1DF", "xfuse=0xFF", "hfuse"}) {
+    const WynikCli w = cli("auto", {"write-fuses", "lfuse=0x62", zly});
+    EXPECT_EQ(w.status, 2) << zly;
+    EXPECT_TRUE(od_hosta().empty()) << zly << ": nothing on the wire, not even the search";
+  }
+  const WynikCli w = cli("auto", {"write-fuses", "lfuse=0xE2", "hfuse=0x5F"});
+  EXPECT_EQ(w.status, 2);
+  EXPECT_NE(w.bledy.find("RSTDISBL"), std::string::npos) << w.bledy;
+  s.zatrzymaj();
+  const Bajty b = od_hosta();
+  ASSERT_FALSE(b.empty());
+  for (std::size_t i = 0; i + 1 < b.size(); ++i) {
+    EXPECT_FALSE(b[i] == '.' && b[i + 1] == 0xAC) << "a write instruction at " << i;
+  }
+}
+
 // --device auto finds the part by its signature and then uses the part's own code; a
 // wrong part in the socket is refused before any erase or write.
 TEST_F(CliStronicowe, AutoFindsThePartAndAWrongPartIsRefused) {

@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <ostream>
@@ -354,12 +355,11 @@ TEST_F(Cli, StrayByteFailsTheRead) {
   };
   for (const Przypadek& p :
        {Przypadek{"AT89C2051", {}, "ostrel", "Programator przysłał nadmiarowe dane\n"},
-        Przypadek{
-            "AT90S2313",
-            {"--firmware", "avr910", "--busy-scale", "0"},
-            "avr910",
-            // Which acknowledgement the stray byte meets depends on where it falls.
-            "Programator odpowiedział na polecenie '"}}) {
+        Przypadek{"AT90S2313",
+                  {"--firmware", "avr910", "--busy-scale", "0"},
+                  "avr910",
+                  // Which acknowledgement the stray byte meets depends on where it falls.
+                  "Programator odpowiedział na polecenie '"}}) {
     SCOPED_TRACE(p.uklad);
     std::vector<std::string> opcje = {"--device", p.uklad, "--garbage-every", "40"};
     opcje.insert(opcje.end(), p.opcje.begin(), p.opcje.end());
@@ -476,6 +476,38 @@ TEST_F(Cli, OptionEqualsValue) {
   EXPECT_EQ(w.bledy.find("nieznana opcja"), std::string::npos) << w.bledy;
   EXPECT_NE(w.bledy.find("PAR16"), std::string::npos) << w.bledy;
   EXPECT_EQ(cli({"--force=tak", "detect"}).status, 2);
+}
+
+// parts names avr910 for a row only when an AVR910 firmware's list of parts holds one of
+// its codes: a row it never lists would be offered and then refused on every call.
+TEST_F(Cli, PartsOffersAvr910OnlyForRowsItsFirmwareLists) {
+  Symulator s = sim(2, {"--firmware", "avr910", "--device", "AT90S2313"});
+  ASSERT_TRUE(s.dziala()) << s.blad();
+  Bajty lista;
+  {
+    KlientPty k(s.pty());
+    ASSERT_TRUE(k.otwarty());
+    lista = k.polecenie({'t'}, 1);
+    ASSERT_EQ(lista.size(), 1u);
+    const Bajty reszta = k.czytaj_do_ciszy();
+    lista.insert(lista.end(), reszta.begin(), reszta.end());
+  }
+  s.zatrzymaj();
+  const WynikCli w = cli({"parts"});
+  ASSERT_EQ(w.status, 0) << w.bledy;
+  const std::string wyjscie = "\n" + w.wyjscie;
+  for (const Uklad& u : kUklady) {
+    const std::string nazwa = nazwa_krotka(u) + ": ";
+    const std::size_t od = wyjscie.find("\n" + nazwa) + 1;
+    ASSERT_NE(od, 0u) << nazwa;
+    const std::string linia = wyjscie.substr(od, wyjscie.find('\n', od) - od);
+    bool na_liscie = false;
+    for (std::size_t i = 0; i < u.kody_avr910.ile; ++i) {
+      na_liscie =
+          na_liscie || std::find(lista.begin(), lista.end(), u.kody_avr910.kody[i]) != lista.end();
+    }
+    EXPECT_EQ(linia.find("avr910") != std::string::npos, na_liscie) << linia;
+  }
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "devices/uklady.h"
-#include "protocol/programator.h"
 #include "serial/ComDrv32.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 namespace {

@@ -21,9 +21,9 @@
 
 #include "common/symulator.h"
 #include "hex/intel_hex.h"
-#include "protocol/programator.h"
 #include "serial/ComDrv32.h"
 #include "serial/timer_reczny.h"
+#include "ui/model/programator.h"
 
 namespace ostrel::test {
 

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "devices/uklady.h"
+#include "protocol/bity_blokady.h"
 #include "protocol/stanowisko.h"
 
 namespace ostrel::test {
@@ -333,6 +334,75 @@ TEST(Zaawansowane, EraseThenWrite) {
       st.kroki_po_wyszukaniu(),
       Rozmowa()({T, 12}, 1)({P}, 1)({e}, 1)({L}, 1)({T, 12}, 1)({P}, 1)({l, 249}, 1)({L}, 1)));
 }
+
+// The command line's write-lock computes its bytes from the row (bity_blokady.h); the
+// dialog from its boxes and mode list. For every lock mode and every way of setting the
+// two boxes after the opening read, both must send the same lock and fuse bytes.
+struct WierszBitow {
+  const char* nazwa;
+  int indeks;
+  Bajty przygotowanie;  // 'l' and 'f' shaping the chip's bits before the read
+};
+
+void PrintTo(const WierszBitow& w, std::ostream* os) {
+  *os << w.nazwa;
+}
+
+class BityJakWDialogu : public ::testing::TestWithParam<WierszBitow> {};
+
+TEST_P(BityJakWDialogu, EveryModeAndBoxSetting) {
+  const WierszBitow& w = GetParam();
+  Stanowisko st({"--device", w.nazwa, "--mode", "P"});
+  ASSERT_TRUE(st.sim.dziala()) << st.sim.blad();
+  for (std::size_t i = 0; i + 1 < w.przygotowanie.size(); i += 2)
+    przygotuj(st.sim, {{w.przygotowanie[i], w.przygotowanie[i + 1]}});
+  ASSERT_TRUE(st.uruchom(w.indeks));
+  Programator& pr = st.p;
+  ASSERT_EQ(pr.zaawansowane(), Wynik::ok);
+  st.zatrzymaj();
+  const Uklad& u = kUklady[static_cast<std::size_t>(w.indeks)];
+  const Identyfikacja id = pr.identyfikacja;
+  ASSERT_TRUE(id.bity && id.tryb);
+  const bool par16 = tryb_par16(*id.tryb);
+  ASSERT_TRUE(par16);
+  // The dialog as its opening read left it.
+  const StanDialogu dialog = pr.dialog;
+  const std::uint8_t lock = pr.bity_lock, fuse = pr.bity_fuse;
+
+  for (int tryb = 0; tryb < u.liczba_trybow; ++tryb) {
+    for (int b1 = -1; b1 <= 1; ++b1) {
+      for (int b2 = -1; b2 <= 1; ++b2) {
+        if ((b1 >= 0 && !ma_bezpiecznik(u, 1)) || (b2 >= 0 && !ma_bezpiecznik(u, 2))) continue;
+        SCOPED_TRACE("tryb " + std::to_string(tryb) + ", pola " + std::to_string(b1) + " " +
+                     std::to_string(b2));
+        pr.dialog = dialog;
+        pr.bity_lock = lock;
+        pr.bity_fuse = fuse;
+        if (b1 >= 0) pr.ustaw_CheckBox1(b1 == 1);
+        if (b2 >= 0) pr.ustaw_CheckBox2(b2 == 1);
+        pr.wybierz_tryb(tryb);
+        pr.modeChange();
+        const std::optional<std::uint8_t> fuse_dialogu =
+            pr.dialog.target == kTrybPAR16 ? std::optional<std::uint8_t>(pr.bity_fuse)
+                                           : std::nullopt;
+
+        PolaBezpiecznikow pola = pola_po_odczycie(u, id.bity);
+        if (b1 >= 0) pola = zaznacz_pole(u, pola, 1, b1 == 1);
+        if (b2 >= 0) pola = zaznacz_pole(u, pola, 2, b2 == 1);
+        const TrybBlokady* t = tryb_blokady(u, tryb);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->bity_lock, pr.bity_lock);
+        EXPECT_EQ(fuse_do_zapisu(pola.fuse, par16), fuse_dialogu);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zaawansowane, BityJakWDialogu,
+                         ::testing::Values(WierszBitow{"AT89S8252", kAT89S8252, {l, 0x7F}},
+                                           WierszBitow{
+                                               ".AT90S2313", kAT90S2313, {l, 0xFD, f, 0xDE}}),
+                         [](const auto& info) { return std::to_string(info.param.indeks); });
 
 }  // namespace
 }  // namespace ostrel::test

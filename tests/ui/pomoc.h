@@ -19,8 +19,8 @@
 
 #include "common/symulator.h"
 #include "hex/intel_hex.h"
-#include "protocol/programator.h"
 #include "ui/Okna.h"
+#include "ui/model/programator.h"
 
 namespace ostrel::test {
 

@@ -1,6 +1,7 @@
-// The programmer protocol: exchange primitives, the search, demo mode, the memory
-// transfers and the six memory operations, identification, lock and fuse bits.
-// The state names are the system's own (`bity_lock`, `kod_ukladu`, ...).
+// The window's model: the selection, demo mode, the scheduler's six memory operations,
+// identification, lock and fuse bits, with the results as the windows' texts. The
+// conversations are the core's (protocol/operacje.h, protocol/szukanie.h); the state
+// names are the system's own (`bity_lock`, `kod_ukladu`, ...).
 #pragma once
 
 #include <array>
@@ -16,125 +17,25 @@
 #include "hex/elf.h"
 #include "hex/intel_hex.h"
 #include "hex/strumien.h"
-#include "protocol/model.h"
+#include "protocol/lacze_portu.h"
 #include "protocol/operacje.h"
+#include "protocol/plik_hex.h"
 #include "protocol/sterownik.h"
+#include "protocol/szukanie.h"
+#include "protocol/teksty.h"
 #include "serial/ComDrv32.h"
+#include "ui/model/model.h"
 
 namespace ostrel {
-
-// How an operation ended.
-enum class Wynik {
-  ok,                // done ("Weryfikacja OK!" or a silent read)
-  demo,              // demo mode: nothing was done
-  blad_weryfikacji,  // "Błąd weryfikacji"
-  blad_hex,          // the HEX reader's text was not "Konwersja OK"
-  blad_pliku,        // the file could not be read or written
-  brak_odpowiedzi,   // "Programator nie odpowiada": the programmer stopped answering
-  nic,               // nothing to do (no EEPROM, unknown code)
-  port_niedostepny,  // the port cannot be used (missing, no permission, held elsewhere)
-  inny_uklad,        // the chip in the socket is not the chosen part
-  nieobslugiwany,    // "Programator nie obsługuje układu …": not in the programmer's 't' list
-  przerwano,         // "Przerwano": the user stopped it; programming mode left, no file
-};
-
-// "Ostrel" or "AVR910": the type's name as the front ends show it.
-const char* nazwa_typu(TypProgramatora typ);
-
-// The line speeds a front end offers (bits per second); the first is the default.
-inline constexpr std::uint32_t kPredkosci[] = {19200, 38400, 57600, 115200};
-// The component's speed for one of kPredkosci; false for any other number.
-bool predkosc_z_liczby(std::uint32_t bps, TComPortBaudRate& predkosc);
-
-// Lock mode and fuses not read from the chip: what the AVR910 type shows for them.
-inline constexpr const char* kNieOdczytano = "nie odczytano";
-// The refusal of a part whose code the programmer's 't' list does not hold, followed by
-// the part's name.
-inline constexpr const char* kNieObslugujeUkladu = "Programator nie obsługuje układu ";
-
-// Exit status convention shared by the front ends: 0 done; 1 the operation failed
-// (verification difference, file not written); 2 the call or the input file is wrong;
-// 3 no programmer answered, or it stopped answering; 4 the port cannot be used; 5 the
-// chip in the socket is not the chosen part.
-int kod_wyjscia(Wynik w);
-
-inline constexpr const char* kNieOdpowiada = "Programator nie odpowiada";
-inline constexpr const char* kPrzerwano = "Przerwano";
-inline constexpr const char* kNadmiaroweDane = "Programator przysłał nadmiarowe dane";
-// An acknowledgement that is not one: "Programator odrzucił polecenie 'P'" for '?', else
-// the byte that came ("… odpowiedział na polecenie 'A' bajtem 0xA5 zamiast potwierdzenia").
-std::string tekst_zlej_odpowiedzi(std::uint8_t polecenie, std::uint8_t odpowiedz);
-// "Programator odpowiada jak Ostrel: zmień typ programatora": the type set is not the
-// programmer's.
-inline constexpr const char* kOdpowiadaJak = "Programator odpowiada jak ";
-// "Port … jest niedostępny (urządzenie odłączone?)": the device of an open port went away.
-std::string tekst_odlaczenia(const std::string& port);
-inline constexpr const char* kWeryfikacjaOK = "Weryfikacja OK!";
-inline constexpr const char* kBladWeryfikacji = "Błąd weryfikacji";
-// The programmer's mode in which the dialog's write also sends the fuse byte.
-inline constexpr const char* kTrybPAR16 = "Tryb PAR16";
-
-// The versions 'V' and 'v' gave, as the dialog shows them ("Soft. 1.2 Hard. 1.0"); the
-// bytes are characters of code page 1250.
-std::string tekst_wersji(const std::array<std::uint8_t, 4>& wersje);
-// The programmer's mode by its answer to 'p' for the part: "Tryb ISP", "Tryb PAR16" or
-// "Tryb PAR8" (a 12 V part in ISP), or null for another answer.
-const char* tekst_trybu(std::uint8_t odpowiedz_p, const Uklad& u);
-
-// Configures a component as the main window's instance: COM3, 19200 baud, 50 ms input
-// time-out, every other property at its default.
-void ustaw_CommPortDriver1(TCommPortDriver& port);
-
-// The signature as the dialog shows it: the bytes in reverse order of reception, two
-// upper-case hex digits and a blank each ("01 91 1E ").
-std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura);
-
-// An image larger than the memory it is meant for: programming it would run past the
-// memory's end and wrap over its start, and at 19200 baud a large one would take hours.
-inline constexpr const char* kPlikZaDuzy = "Plik HEX nie mieści się w pamięci układu";
-// An image or memory reaching past the 16-bit unit addresses the programmer carries:
-// written on, it would wrap over the memory's start.
-inline constexpr const char* kPozaAdresami =
-    "Pamięć sięga poza adresy, które programator przenosi (16 bitów)";
-
-// Loads the HEX file `nazwa` and converts it into `obraz`. Wynik::ok, or blad_pliku /
-// blad_hex with the Polish text for the status window in `tekst`. An image of more than
-// `pojemnosc` bytes is refused as blad_hex with kPlikZaDuzy. `przyczyna`, when given,
-// receives the HEX reader's cause of a refusal. An ELF file gives the image of `pamiec`.
-// `przebiegi`, when given, receives the runs of bytes the file holds (an ELF section: one
-// run over the image).
-Wynik wczytaj_hex(const std::string& nazwa, Strumien& obraz, std::string& tekst,
-                  std::size_t pojemnosc = static_cast<std::size_t>(-1),
-                  PrzyczynaHex* przyczyna = nullptr, PamiecElf pamiec = PamiecElf::flash,
-                  std::vector<Przebieg>* przebiegi = nullptr);
-
-// Progress percentage p/s with ties to even (12.5 gives 12, 37.5 gives 38).
-int procent(std::size_t p, std::size_t s);
 
 // The window's model: the selection, the dialog's and the status window's state, and
 // the operations' results turned into their texts. The conversations are the
 // operations' (protocol/operacje.h) over the programmer type's implementation.
-class Programator : public Lacze {
+class Programator : public LaczePortu {
  public:
   Programator(TCommPortDriver& port, Widok& widok);
   ~Programator() override;
 
-  // ---- Exchange primitives. czekaj_na_bajt gives up after `limit_odpowiedzi_ms` without
-  // any byte, or at once when the port is closed, by throwing PorzucenieOperacji, which
-  // the operation entry points catch. oproznij_wejscie gives up the same way when the
-  // input never falls silent.
-  void oproznij_wejscie() override;
-  bool nadmiar() override;
-  std::uint8_t czekaj_na_bajt() override;
-  std::uint8_t czekaj_dluzej(std::uint32_t dodatkowe_ms) override;
-  bool sprobuj_ograniczone(std::uint8_t& wynik) override;
-  // Up to 33 reads; `poprzedni` when none brings a byte.
-  std::uint8_t czekaj_ograniczone(std::uint8_t poprzedni);
-  // One read; `domyslny` when it brings nothing.
-  std::uint8_t pojedyncza_proba(std::uint8_t domyslny) override;
-  // The command byte and its arguments, in order, nothing awaited.
-  void wyslij(std::uint8_t b) override;
-  void wyslij_dane(const std::uint8_t* dane, std::size_t n) override;
   // 'T' with `kod_ukladu`, awaited. Sent right before the first 'P' of every operation:
   // a programmer may hold another code from power-up or from another program, and its
   // 'P' enters programming mode by the code in force.
@@ -218,7 +119,6 @@ class Programator : public Lacze {
   void komunikat(const std::string& tekst, const std::string& objasnienie);
 
   // ---- State
-  TCommPortDriver& port;
   Widok& widok;
   StanOkna okno;
   StanDialogu dialog;
@@ -243,30 +143,17 @@ class Programator : public Lacze {
   int znaleziony_port = 0;  // the port the search chose, 0 none
   // Ports of the last search that could not be opened, and why: a front end tells the
   // user what the search's own texts leave out.
-  struct NieotwartyPort {
-    std::string nazwa;  // "com2", or the device path the search was given
-    BladOtwarcia blad;  // the platform's reason
-  };
+  using NieotwartyPort = ostrel::NieotwartyPort;
   std::vector<NieotwartyPort> nieotwarte;
-
-  // The bound of every wait for a byte.
-  std::uint32_t limit_odpowiedzi_ms = 5000;
 
   // The first difference weryfikuj found: byte address (under paired addressing the
   // differing byte's own address), the byte of the image and the byte read.
   using Roznica = ostrel::Roznica;
   Roznica pierwsza_roznica;
 
-  // Set by a front end (a signal handler, the window's stop) when not null: every wait
-  // gives up at the next command, programming mode is left with 'L', no file is written
-  // and the operation ends as Wynik::przerwano.
-  const std::atomic<int>* przerwanie = nullptr;
-
   // An operation that gave up: the reason said in the status window (the device gone,
   // a stop, or silence) and its result.
   Wynik porzucone();
-  // The port the search opened, as the texts name it ("com3 (/dev/ttyUSB0)").
-  std::string opis_portu() const;
 
  private:
   void ustaw_postep(std::size_t p, std::size_t s);
@@ -282,18 +169,14 @@ class Programator : public Lacze {
   void szukaj(int pierwszy, int ostatni);
   void zacznij_szukanie();
   void zakoncz_szukanie(bool znaleziony);
-  std::uint32_t teraz();
   // The fuse byte as the boxes stand (a read that cannot decode 'F' keeps the boxes).
   std::uint8_t fuse_z_pol() const;
-  bool przerwane() const;
-  [[noreturn]] void porzuc();
   // The click handler of fuse box `ktory` (1 or 2), by the row's bits.
   void klikniecie_pola(int ktory);
 
   TypProgramatora typ_ = TypProgramatora::ostrel;
   std::unique_ptr<Sterownik> sterownik_;
   const Uklad* wiersz_ = nullptr;  // the row of the selection
-  std::uint8_t ostatni_bajt_ = 0;  // the last byte received in the current exchange
 };
 
 }  // namespace ostrel

@@ -5,44 +5,12 @@
 #include <vector>
 
 #include "devices/uklady.h"
-#include "protocol/programator.h"
+#include "protocol/bity_blokady.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 
 namespace {
-
-// A byte of the revision answer as one character of the single-byte code page 1250.
-std::string znak_cp1250(std::uint8_t b) {
-  // Unicode code points of 0x80..0xFF in code page 1250; 0 marks an unassigned position.
-  static constexpr char16_t kGorna[128] = {
-      0x20AC, 0,      0x201A, 0,      0x201E, 0x2026, 0x2020, 0x2021, 0,      0x2030, 0x0160,
-      0x2039, 0x015A, 0x0164, 0x017D, 0x0179, 0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0,      0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0,
-      0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB,
-      0x00AC, 0x00AD, 0x00AE, 0x017B, 0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6,
-      0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1,
-      0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7, 0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A,
-      0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
-      0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, 0x0155, 0x00E1, 0x00E2,
-      0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED,
-      0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, 0x0159,
-      0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
-  };
-  // Control characters would make an unreadable caption.
-  if (b < 0x20 || b == 0x7F) return "?";
-  if (b < 0x80) return std::string(1, static_cast<char>(b));
-  const char16_t u = kGorna[b - 0x80];
-  if (u == 0) return "?";
-  std::string s;
-  if (u < 0x800) {
-    s += static_cast<char>(0xC0 | (u >> 6));
-  } else {
-    s += static_cast<char>(0xE0 | (u >> 12));
-    s += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-  }
-  s += static_cast<char>(0x80 | (u & 0x3F));
-  return s;
-}
 
 // "Tryb 0" .. "Tryb n-1": the mode list the device's row gives the dialog.
 std::vector<std::string> lista_trybow(const Uklad& u) {
@@ -51,40 +19,7 @@ std::vector<std::string> lista_trybow(const Uklad& u) {
   return lista;
 }
 
-bool bit(std::uint8_t v, int n) {
-  return ((v >> n) & 1) != 0;
-}
-
-void ustaw_bit(std::uint8_t& v, int n, bool jedynka) {
-  if (jedynka) {
-    v = static_cast<std::uint8_t>(v | (1u << n));
-  } else {
-    v = static_cast<std::uint8_t>(v & ~(1u << n));
-  }
-}
-
 }  // namespace
-
-std::string tekst_sygnatury(const std::array<std::uint8_t, 3>& sygnatura) {
-  std::string s;
-  for (int i = 2; i >= 0; --i) {
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X ", sygnatura[static_cast<std::size_t>(i)]);
-    s += b;
-  }
-  return s;
-}
-
-std::string tekst_wersji(const std::array<std::uint8_t, 4>& c) {
-  return "Soft. " + znak_cp1250(c[0]) + "." + znak_cp1250(c[1]) + " Hard. " + znak_cp1250(c[2]) +
-         "." + znak_cp1250(c[3]);
-}
-
-const char* tekst_trybu(std::uint8_t odpowiedz_p, const Uklad& u) {
-  if (odpowiedz_p == 'S') return u.rownolegly_12v ? "Tryb PAR8" : "Tryb ISP";
-  if (odpowiedz_p == 'P') return kTrybPAR16;
-  return nullptr;
-}
 
 // ---- Device selection
 
@@ -193,16 +128,9 @@ void Programator::klikniecie_pola(int ktory) {
     // The part's bits are not read: a box can only take the bytes back to unprogrammed.
     bity_lock = 255;
     bity_lock_ustawiony = true;
-    bity_fuse = 255;
-    return;
-  }
-  const PoleBezpiecznika pole = wiersz_->pole(ktory);
-  if (pole.bit < 0) {
-    bity_fuse = 255;
-    return;
   }
   const bool zaznaczone = ktory == 1 ? dialog.CheckBox1.zaznaczone : dialog.CheckBox2.zaznaczone;
-  ustaw_bit(bity_fuse, pole.bit, !zaznaczone);
+  bity_fuse = fuse_po_kliknieciu(*wiersz_, ktory, zaznaczone, bity_fuse);
 }
 
 void Programator::CheckBox1Click() {
@@ -228,14 +156,8 @@ void Programator::ustaw_CheckBox2(bool zaznaczone) {
 }
 
 std::uint8_t Programator::fuse_z_pol() const {
-  std::uint8_t f = 0xFF;
-  if (wiersz_ == nullptr || wiersz_->odczyt_F == OdczytF::brak) return f;
-  for (int ktory = 1; ktory <= 2; ++ktory) {
-    const PoleBezpiecznika pole = wiersz_->pole(ktory);
-    const bool zaznaczone = ktory == 1 ? dialog.CheckBox1.zaznaczone : dialog.CheckBox2.zaznaczone;
-    if (pole.bit >= 0 && zaznaczone) ustaw_bit(f, pole.bit, false);
-  }
-  return f;
+  if (wiersz_ == nullptr) return 0xFF;
+  return ostrel::fuse_z_pol(*wiersz_, {dialog.CheckBox1.zaznaczone, dialog.CheckBox2.zaznaczone});
 }
 
 // ---- The 'F' answer
@@ -247,27 +169,21 @@ void Programator::dekoduj_F(std::uint8_t f, bool odczyt_przyciskiem) {
     if (odczyt_przyciskiem) bity_lock = 255;
     return;
   }
-  std::uint8_t fuse = 0xFF;
+  const PolaBezpiecznikow pola = pola_po_odczycie(
+      *wiersz_, f, {{dialog.CheckBox1.zaznaczone, dialog.CheckBox2.zaznaczone}, bity_fuse});
   for (int ktory = 1; ktory <= 2; ++ktory) {
-    const PoleBezpiecznika pole = wiersz_->pole(ktory);
-    if (pole.bit < 0) continue;
-    const bool zaprogramowany = !bit(f, pole.bit);
+    if (wiersz_->pole(ktory).bit < 0) continue;
+    const bool zaznaczone = pola.zaznaczone[static_cast<std::size_t>(ktory - 1)];
     if (ktory == 1) {
-      ustaw_CheckBox1(zaprogramowany);
+      ustaw_CheckBox1(zaznaczone);
     } else {
-      ustaw_CheckBox2(zaprogramowany);
+      ustaw_CheckBox2(zaznaczone);
     }
-    if (zaprogramowany) ustaw_bit(fuse, pole.bit, false);
   }
-  bity_fuse = fuse;
+  bity_fuse = pola.fuse;
   const TrybyBlokady* t = tryby_listy(wiersz_, dialog.mode_items.size());
   if (t == nullptr) return;
-  for (std::size_t i = 0; i < t->tryby.size(); ++i) {
-    if ((f & t->maska_F) == t->tryby[i].wzor_F) {
-      wybierz_tryb(static_cast<int>(i));
-      break;
-    }
-  }
+  if (const int i = tryb_z_F(*t, f); i >= 0) wybierz_tryb(i);
   // No mode has another pattern: the selection stays.
 }
 
@@ -348,9 +264,8 @@ Wynik Programator::Button2Click() {
     modeChange();
   }
   const Uklad u = uklad();
-  const std::optional<std::uint8_t> fuse =
-      dialog.target == kTrybPAR16 ? std::optional<std::uint8_t>(bity_fuse) : std::nullopt;
-  return zglos(zapisz_bity(*sterownik_, u, bity_lock, fuse), u);
+  const bool par16 = dialog.target == kTrybPAR16;
+  return zglos(zapisz_bity(*sterownik_, u, bity_lock, fuse_do_zapisu(bity_fuse, par16)), u);
 }
 
 Wynik Programator::Button3Click() {

@@ -1,6 +1,6 @@
 // The chip's signature read before anything is written: whether the part in the socket
 // is the one the operation is about to write with its algorithm.
-#include "protocol/programator.h"
+#include "ui/model/programator.h"
 
 namespace ostrel {
 
