@@ -37,15 +37,15 @@ namespace fs = std::filesystem;
 struct Czesc {
   const char* nazwa;    // --device of ostrel-cli and ostrel-sim
   const char* avrdude;  // avrdude's -p
-  const char* devcode;  // avrdude's -x devcode=, or empty where it has a code
+  bool devcode;         // avrdude has no code of its own for it: -x devcode= the row's first
   std::size_t bajty;    // the image: the whole flash
 };
 
 // The ATmega328P has no code of its own in the firmware: its row's first code, the
 // ATmega32's, has its 128-byte page.
 constexpr Czesc kCzesci[] = {
-    {"ATmega8", "m8", "", 8192},
-    {"ATmega328P", "m328p", "0x72", 32768},
+    {"ATmega8", "m8", false, 8192},
+    {"ATmega328P", "m328p", true, 32768},
 };
 constexpr int kPredkosci[] = {19200, 115200};
 constexpr std::size_t kBlok = 64;  // the firmware's buffer
@@ -153,9 +153,15 @@ int main(int argc, char** argv) {
         if (!s) return 1;
         std::vector<std::string> polecenie{"avrdude", "-c",   "avr910", "-p",    c.avrdude,
                                            "-P",      s->pty, "-b",     predkosc};
-        if (*c.devcode != 0) {
+        std::string devcode;
+        if (c.devcode) {
+          char kod[8];
+          std::snprintf(kod, sizeof kod, "0x%02X",
+                        ostrel::kUklady[static_cast<std::size_t>(ostrel::znajdz_uklad(c.nazwa))]
+                            .kody_avr910.kody[0]);
+          devcode = std::string(" -x devcode=") + kod;
           polecenie.push_back("-x");
-          polecenie.push_back(std::string("devcode=") + c.devcode);
+          polecenie.push_back(devcode.substr(4));
         }
         polecenie.push_back("-U");
         polecenie.push_back("flash:w:" + plik + ":i");
@@ -163,9 +169,8 @@ int main(int argc, char** argv) {
         zatrzymaj(s->pid);
         const bool dobrze =
             m.status == 0 && m.wyjscie.find("bytes of flash verified") != std::string::npos;
-        wiersz(std::string("avrdude -c avr910 ") + c.nazwa +
-                   (*c.devcode != 0 ? std::string(" -x devcode=") + c.devcode : ""),
-               m.sciana_s, czas_linii(log, baud), dobrze, "avrdude failed");
+        wiersz(std::string("avrdude -c avr910 ") + c.nazwa + devcode, m.sciana_s,
+               czas_linii(log, baud), dobrze, "avrdude failed");
         bledy += dobrze ? 0 : 1;
       }
     }
