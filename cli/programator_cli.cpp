@@ -1199,6 +1199,8 @@ int znajdz_programator(LaczePortu& lacze, const Wywolanie& w) {
     std::fprintf(stderr, "%s\n", znaleziono.c_str());
   }
   zglos_nieotwarte(z.nieotwarte);
+  // The probe's silence is the first step's drain: it need not wait for it again.
+  lacze.cisza = z.cisza;
   return -1;
 }
 

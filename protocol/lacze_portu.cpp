@@ -14,10 +14,12 @@ std::uint32_t LaczePortu::teraz() {
 }
 
 void LaczePortu::wyslij(std::uint8_t b) {
+  cisza = false;
   port.SendByte(b);
 }
 
 void LaczePortu::wyslij_dane(const std::uint8_t* dane, std::size_t n) {
+  cisza = false;
   port.WriteData(dane, static_cast<std::int32_t>(n));
 }
 
@@ -32,8 +34,13 @@ void LaczePortu::porzuc() {
 }
 
 void LaczePortu::oproznij_wejscie() {
-  const std::uint32_t poczatek = teraz();
   std::uint8_t b = 0;
+  if (cisza) {
+    cisza = false;
+    for (std::int32_t n = port.InputCount(); n > 0; --n) port.ReadByte(b);
+    return;
+  }
+  const std::uint32_t poczatek = teraz();
   while (port.ReadByte(b)) {
     // A line that never falls silent is no programmer we can talk to.
     if (teraz() - poczatek > limit_odpowiedzi_ms || przerwane()) porzuc();

@@ -37,6 +37,10 @@ class LaczePortu : public Lacze {
   std::string opis_portu() const;
 
   TCommPortDriver& port;
+  // The line was quiet for a whole input time-out just now and nothing has been sent
+  // since (the search's probe ends so, and the port it found was opened right after):
+  // the next drain takes what is queued without waiting for that time-out again.
+  bool cisza = false;
   // The bound of every wait for a byte.
   std::uint32_t limit_odpowiedzi_ms = 5000;
   // Set by a front end (a signal handler, the window's stop) when not null: every wait

@@ -13,7 +13,7 @@ constexpr int kNajwyzszyPort = 16;  // COM1..COM16 are the ports the serial laye
 }  // namespace
 
 bool probuj_port(TCommPortDriver& port, int n, std::uint32_t limit_ms,
-                 std::vector<NieotwartyPort>& nieotwarte) {
+                 std::vector<NieotwartyPort>& nieotwarte, bool* cisza) {
   if (n >= 1 && n <= 4) port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
   std::string bufor;
   if (!port.Open()) {
@@ -25,11 +25,16 @@ bool probuj_port(TCommPortDriver& port, int n, std::uint32_t limit_ms,
   port.SendByte(kS);
   const std::uint32_t poczatek = port.Platforma().licznik_ms();
   std::uint8_t b = 0;
+  bool cicho = true;
   while (port.ReadByte(b)) {
     if (bufor.size() < kDlugoscOdpowiedziS) bufor.push_back(static_cast<char>(b));
     // A port that chatters without end is judged by what it said first.
-    if (port.Platforma().licznik_ms() - poczatek > limit_ms) break;
+    if (port.Platforma().licznik_ms() - poczatek > limit_ms) {
+      cicho = false;
+      break;
+    }
   }
+  if (cisza != nullptr) *cisza = cicho;
   port.Close();
   return bufor == kOdpowiedzS;
 }
@@ -44,8 +49,10 @@ WynikSzukania szukaj_programatora(TCommPortDriver& port, int pierwszy, int ostat
   for (int n = pierwszy; n <= ostatni; ++n) {
     if (n < 1 || n > kNajwyzszyPort) continue;
     port.setComPort(static_cast<TComPortNumber>(pnCOM1 + (n - 1)));
-    if (probuj_port(port, n, limit_ms, w.nieotwarte)) {
+    bool cicho = false;
+    if (probuj_port(port, n, limit_ms, w.nieotwarte, &cicho)) {
       w.port = n;
+      w.cisza = cicho;
       if (znaleziono) znaleziono(n);
     }
   }
@@ -64,7 +71,7 @@ WynikSzukania szukaj_na_urzadzeniu(TCommPortDriver& port, const std::string& sci
   port.setComPortSpeed(predkosc);
   port.setDeviceName(sciezka);
   // A number outside 1..4 probes the port as it is set: here, the device by its path.
-  w.znaleziony = probuj_port(port, 0, limit_ms, w.nieotwarte);
+  w.znaleziony = probuj_port(port, 0, limit_ms, w.nieotwarte, &w.cisza);
   if (w.znaleziony) {
     if (znaleziono) znaleziono(0);
     port.Open();

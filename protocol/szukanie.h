@@ -21,6 +21,9 @@ struct WynikSzukania {
   bool znaleziony = false;
   int port = 0;  // the number of the port chosen (1..16); 0 none, or a device path
   std::vector<NieotwartyPort> nieotwarte;
+  // The chosen port's probe ended with a whole input time-out of silence (not cut off
+  // by a line that chattered on).
+  bool cisza = false;
 };
 
 // Called for each port that answered, as it answers (0 for a device path): the search
@@ -30,8 +33,9 @@ using ZnalezionoPort = std::function<void(int numer)>;
 // One probe: 'S' and the answer; the port is closed after it. A number 1..4 sets COMn
 // first; any other number probes the port as it is set. A port that cannot be opened
 // is added to `nieotwarte` (and still probed: its answer is then nothing).
+// `cisza`, when given, says whether the answer ended with silence.
 bool probuj_port(TCommPortDriver& port, int n, std::uint32_t limit_ms,
-                 std::vector<NieotwartyPort>& nieotwarte);
+                 std::vector<NieotwartyPort>& nieotwarte, bool* cisza = nullptr);
 
 // Ports pierwszy..ostatni (numbers outside 1..16 are skipped) at `predkosc`; the last
 // that answers is chosen and left open.

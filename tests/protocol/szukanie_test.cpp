@@ -3,7 +3,11 @@
 #include "protocol/szukanie.h"
 
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include "protocol/stanowisko.h"
 
@@ -57,6 +61,7 @@ TEST(Szukanie, ByDevicePath) {
   EXPECT_TRUE(w.znaleziony);
   EXPECT_TRUE(w.nieotwarte.empty());
   EXPECT_TRUE(p.port.IsOpen());
+  EXPECT_TRUE(w.cisza) << "the simulator falls silent after its answer";
   p.port.Close();
 
   const std::string brak = pr / "brak-urzadzenia";
@@ -66,6 +71,35 @@ TEST(Szukanie, ByDevicePath) {
   ASSERT_EQ(nic.nieotwarte.size(), 1u);
   EXPECT_EQ(nic.nieotwarte[0].nazwa, brak);
   EXPECT_EQ(nic.nieotwarte[0].blad.powod, PowodBledu::brak_urzadzenia);
+}
+
+// A programmer that answers and then chatters on is still found, but its line was not
+// quiet: the next drain must wait for silence as ever.
+TEST(Szukanie, ALineThatChattersOnIsNotTakenForQuiet) {
+  int master = -1, slave = -1;
+  char nazwa[128];
+  ASSERT_EQ(::openpty(&master, &slave, nazwa, nullptr, nullptr), 0);
+  std::atomic<bool> dosc{false};
+  std::thread gadula([&] {
+    char c = 0;
+    while (!dosc && ::read(master, &c, 1) == 1 && c != 'S') {
+    }
+    const char odpowiedz[] = "AVR ISP";
+    (void)!::write(master, odpowiedz, 7);
+    while (!dosc) {
+      (void)!::write(master, "?", 1);
+      ::usleep(10000);
+    }
+  });
+  Port p;
+  const WynikSzukania w = szukaj_na_urzadzeniu(p.port, nazwa, br19200, 300);
+  dosc = true;
+  p.port.Close();
+  ::close(slave);
+  gadula.join();
+  ::close(master);
+  EXPECT_TRUE(w.znaleziony) << "judged by what it said first";
+  EXPECT_FALSE(w.cisza);
 }
 
 }  // namespace
