@@ -242,43 +242,17 @@ bool parsuj_predkosc(const char* s, int& wynik) {
   return true;
 }
 
-// Signature bytes in address order (0x1E first) from the order the programmer sends.
-std::array<std::uint8_t, 3> adresowo(const std::array<std::uint8_t, 3>& odebrane) {
-  return {odebrane[2], odebrane[1], odebrane[0]};
-}
-
-std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b, int ile = 3) {
-  std::string t;
-  for (int i = 0; i < ile; ++i) {
-    char s[4];
-    std::snprintf(s, sizeof s, "%02X", b[static_cast<std::size_t>(i)]);
-    if (!t.empty()) t += ' ';
-    t += s;
-  }
-  return t;
-}
-
 // All three bytes came, and they are not what a line without a chip gives.
 bool jest_sygnatura(const OdczytSygnatury& o) {
-  if (o.odebrane < 3) return false;
-  const auto& b = o.bajty;
-  const bool puste =
-      (b[0] == 0xFF && b[1] == 0xFF && b[2] == 0xFF) || (b[0] == 0 && b[1] == 0 && b[2] == 0);
-  return !puste;
+  return o.odebrane == 3 && !pusta_sygnatura(o.bajty);
 }
 
 // What was read, in address order; "nic" when no byte came.
 std::string tekst_odczytu(const OdczytSygnatury& o) {
   if (o.odebrane == 0) return "brak odpowiedzi";
-  const auto a = adresowo(o.bajty);
-  std::string t;
   // The bytes that came are the last in address order.
-  for (int i = 3 - o.odebrane; i < 3; ++i) {
-    char s[4];
-    std::snprintf(s, sizeof s, "%02X", a[static_cast<std::size_t>(i)]);
-    if (!t.empty()) t += ' ';
-    t += s;
-  }
+  std::string t =
+      tekst_bajtow(sygnatura_adresowo(o)).substr(static_cast<std::size_t>(3 * (3 - o.odebrane)));
   if (o.odebrane < 3) t += " (niepełna)";
   return t;
 }
@@ -846,7 +820,7 @@ int ocen_sygnature(int indeks, const Polecenie& polecenie, bool wymus, const Odc
                  tekst_odczytu(o).c_str(), wybrany.c_str());
     return -1;
   }
-  const auto bajty = adresowo(o.bajty);
+  const auto bajty = sygnatura_adresowo(o);
   if (sygnatura_pasuje(indeks, bajty)) {
     std::fprintf(stderr, "Sygnatura %s: %s\n", tekst_bajtow(bajty).c_str(), wybrany.c_str());
     return -1;
@@ -895,7 +869,7 @@ int rozpoznaj_uklad(Sesja& s, int& kod_wyjscia_bledu) {
       odczytano = tekst_odczytu(o);
       continue;
     }
-    const auto bajty = adresowo(o.bajty);
+    const auto bajty = sygnatura_adresowo(o);
     const int indeks = uklad_o_sygnaturze(bajty);
     kod_wyjscia_bledu = kKodWywolania;
     if (indeks < 0) {
@@ -1235,7 +1209,7 @@ int ustal_uklad(Wywolanie& w, Sesja& s) {
 
 // info names a part other than the chosen one that its signature read shows.
 void uwaga_o_sygnaturze(const Sesja& s, int indeks) {
-  const auto bajty = adresowo(s.sygnatura);
+  const auto bajty = sygnatura_adresowo(s.sygnatura);
   if (sygnatura_pasuje(indeks, bajty)) return;
   const int znaleziony = uklad_o_sygnaturze(bajty);
   std::fprintf(

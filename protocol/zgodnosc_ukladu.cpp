@@ -4,8 +4,6 @@
 
 namespace ostrel {
 
-namespace {
-
 std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b) {
   static constexpr char kCyfry[] = "0123456789ABCDEF";
   std::string t;
@@ -17,21 +15,23 @@ std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b) {
   return t;
 }
 
-bool pusta(const std::array<std::uint8_t, 3>& b) {
+bool pusta_sygnatura(const std::array<std::uint8_t, 3>& b) {
   return (b[0] == 0xFF && b[1] == 0xFF && b[2] == 0xFF) || (b[0] == 0 && b[1] == 0 && b[2] == 0);
 }
 
-}  // namespace
+std::array<std::uint8_t, 3> sygnatura_adresowo(const std::array<std::uint8_t, 3>& odebrane) {
+  return {odebrane[2], odebrane[1], odebrane[0]};
+}
 
 std::array<std::uint8_t, 3> sygnatura_adresowo(const OdczytSygnatury& o) {
-  return {o.bajty[2], o.bajty[1], o.bajty[0]};
+  return sygnatura_adresowo(o.bajty);
 }
 
 ZgodnoscUkladu zgodnosc_ukladu(const Uklad& u, const OdczytSygnatury& o) {
   if (u.sygnatura.znaczace == 0) return ZgodnoscUkladu::zgodny;
   if (o.odebrane < 3) return ZgodnoscUkladu::bez_odpowiedzi;
   const auto a = sygnatura_adresowo(o);
-  if (pusta(a)) return ZgodnoscUkladu::brak_ukladu;
+  if (pusta_sygnatura(a)) return ZgodnoscUkladu::brak_ukladu;
   return sygnatura_pasuje(u, a) ? ZgodnoscUkladu::zgodny : ZgodnoscUkladu::inny;
 }
 
@@ -40,7 +40,7 @@ std::string opis_innego_ukladu(const Uklad& wybrany, const OdczytSygnatury& o) {
   std::string t = "wybrano układ " + nazwa_krotka(wybrany) + " (sygnatura " +
                   tekst_sygnatury_ukladu(wybrany) + "), a układ w podstawce ma sygnaturę " +
                   tekst_bajtow(a);
-  if (pusta(a)) return t + " (brak układu?)";
+  if (pusta_sygnatura(a)) return t + " (brak układu?)";
   const int znaleziony = uklad_o_sygnaturze(a);
   return t + (znaleziony >= 0
                   ? ", czyli " + nazwa_krotka(kUklady[static_cast<std::size_t>(znaleziony)])

@@ -19,7 +19,12 @@ enum class ZgodnoscUkladu : std::uint8_t {
 };
 
 // The answer to 's' in address order (0x1E first); it comes last byte first.
+std::array<std::uint8_t, 3> sygnatura_adresowo(const std::array<std::uint8_t, 3>& odebrane);
 std::array<std::uint8_t, 3> sygnatura_adresowo(const OdczytSygnatury& o);
+// Three bytes in hex, blank between ("1E 91 01").
+std::string tekst_bajtow(const std::array<std::uint8_t, 3>& b);
+// All 0xFF or all 0x00: what a line without a chip gives, no signature at all.
+bool pusta_sygnatura(const std::array<std::uint8_t, 3>& b);
 
 ZgodnoscUkladu zgodnosc_ukladu(const Uklad& u, const OdczytSygnatury& o);
 
