@@ -37,7 +37,6 @@
 #include "bench/podloga_avr910.h"
 #include "bench/procesy.h"
 #include "bench/wzor_hex.h"
-#include "devices/uklady.h"
 
 namespace {
 
@@ -108,20 +107,12 @@ int main(int argc, char** argv) {
           auto s = uruchom_symulator({sim, "--device", u.nazwa, "--firmware", "avr910", "--baud", b,
                                       "--latency", lat, "--log", log});
           if (!s) return 1;
-          // The part's first AVR910 code and its signature, as the table of parts has them.
-          const ostrel::Uklad& w =
-              ostrel::kUklady[static_cast<std::size_t>(ostrel::znajdz_uklad(u.nazwa))];
-          Pomiar m;
-          const auto start = Zegar::now();
-          bool dobrze = false;
-          {
-            KlientPodlogi klient(s->pty);
-            dobrze = klient.programuj(w.kody_avr910.kody[0], w.sygnatura.bajty,
-                                      obraz_wzoru(u.bajty), 64, m.wyjscie, !w.jedna_sesja);
-          }
-          m.sciana_s = std::chrono::duration<double>(Zegar::now() - start).count();
+          const PomiarPodlogi p = zmierz_podloge(s->pty, u.nazwa, obraz_wzoru(u.bajty), 64);
           zatrzymaj(s->pid);
-          wiersz(std::string("floor client ") + u.nazwa, m, czas_linii(log, baud), dobrze);
+          Pomiar m;
+          m.sciana_s = p.sciana_s;
+          m.wyjscie = p.blad;
+          wiersz(std::string("floor client ") + u.nazwa, m, czas_linii(log, baud), p.dobrze);
         }
         for (const bool bloki : {true, false}) {
           const std::string konf = tmp / "konfiguracja";

@@ -116,21 +116,12 @@ int main(int argc, char** argv) {
         auto s = uruchom_symulator(
             {sim, "--device", c.nazwa, "--firmware", "avr910", "--baud", predkosc, "--log", log});
         if (!s) return 1;
-        std::string blad;
-        const auto start = Zegar::now();
-        bool dobrze = false;
-        {
-          // The part's first AVR910 code and its signature, as the table of parts has them.
-          const ostrel::Uklad& u =
-              ostrel::kUklady[static_cast<std::size_t>(ostrel::znajdz_uklad(c.nazwa))];
-          KlientPodlogi klient(s->pty);
-          dobrze = klient.programuj(u.kody_avr910.kody[0], u.sygnatura.bajty, b, kBlok, blad);
-        }
-        const double sciana = std::chrono::duration<double>(Zegar::now() - start).count();
+        const PomiarPodlogi p = zmierz_podloge(s->pty, c.nazwa, b, kBlok);
         zatrzymaj(s->pid);
-        podloga = sciana;
-        wiersz(std::string("floor client ") + c.nazwa, sciana, czas_linii(log, baud), dobrze, blad);
-        bledy += dobrze ? 0 : 1;
+        podloga = p.sciana_s;
+        wiersz(std::string("floor client ") + c.nazwa, p.sciana_s, czas_linii(log, baud), p.dobrze,
+               p.blad);
+        bledy += p.dobrze ? 0 : 1;
       }
       {
         fs::remove_all(konf);

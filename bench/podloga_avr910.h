@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "devices/uklady.h"
+
 namespace ostrel::bench {
 
 class KlientPodlogi {
@@ -100,5 +102,27 @@ class KlientPodlogi {
 
   int fd_ = -1;
 };
+
+// One floor run for the part `nazwa` on the simulator's pty, with the part's first
+// AVR910 code, its signature and its need of 'L' 'P' after the erase as the table of
+// parts has them.
+struct PomiarPodlogi {
+  double sciana_s = 0;
+  bool dobrze = false;
+  std::string blad;
+};
+inline PomiarPodlogi zmierz_podloge(const std::string& pty, const char* nazwa,
+                                    const std::vector<std::uint8_t>& obraz, std::size_t blok) {
+  const Uklad& u = kUklady[static_cast<std::size_t>(znajdz_uklad(nazwa))];
+  PomiarPodlogi m;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    KlientPodlogi klient(pty);
+    m.dobrze = klient.programuj(u.kody_avr910.kody[0], u.sygnatura.bajty, obraz, blok, m.blad,
+                                !u.jedna_sesja);
+  }
+  m.sciana_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return m;
+}
 
 }  // namespace ostrel::bench
