@@ -89,7 +89,7 @@ struct Uklad {
   std::uint32_t rozmiar_flash;       // flash size in transfer units (bytes, or words when paired)
   std::uint32_t rozmiar_eeprom;      // EEPROM bytes; 0 = no EEPROM for this program
   std::uint8_t adresowanie_bajtowe;  // 1: byte-addressed flash transfers; 0: paired (words)
-  std::uint8_t kod_ukladu;           // device code of the Parts' programmer; 0 = not served
+  std::uint8_t kod_ukladu;           // device code of the Ostrel programmer; 0 = not served
   bool grupa_eeprom;                 // the main window's EEPROM group enabled
   int liczba_trybow;                 // entries of the lock-mode list: 4 ("Tryb 0".."3") or 3
   const char* checkbox1;             // caption of the first fuse box (may be empty or " ")

@@ -1,5 +1,5 @@
 // The AVR910 family of programmers: the programmer's list of parts ('t'), its block
-// buffer ('b') and the block transfers ('B', 'g'); everything else as the Parts'
+// buffer ('b') and the block transfers ('B', 'g'); everything else as the Ostrel
 // programmer.
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-// The commands every programmer type shares, and the Parts' programmer: one byte per
+// The commands every programmer type shares, and the Ostrel programmer: one byte per
 // command, the counters at 0 after 'P'.
 #include "protocol/sterownik.h"
 
@@ -302,7 +302,7 @@ bool Sterownik::weryfikuj_przebiegi(const Uklad& /*u*/, Strumien& obraz,
 
 namespace {
 
-// The Parts' programmer: it serves every part that has its device code.
+// The Ostrel programmer: it serves every part that has its device code.
 class SterownikOstrel final : public Sterownik {
  public:
   using Sterownik::Sterownik;

@@ -219,7 +219,7 @@ TEST_F(CliStronicowe, AutoFindsThePartAndAWrongPartIsRefused) {
   EXPECT_TRUE(Bajty(f.begin(), f.begin() + 300) == Bajty(300, 0x5A));
 }
 
-// With the Parts' programmer type these parts are refused with the reason.
+// With the Ostrel programmer type these parts are refused with the reason.
 TEST_F(CliStronicowe, PartsProgrammerRefusesThem) {
   Symulator s = symulator_na(pr, kCom, {"--device", "AT90S8515"});
   ASSERT_TRUE(s.dziala());

@@ -110,7 +110,7 @@ TEST(Oczekiwanie, ChattyLineEndsTheDrainWithinItsBound) {
   EXPECT_EQ(h.p.operacja_pamieci(2), Wynik::brak_odpowiedzi);
   EXPECT_EQ(h.p.status.Label1, kNieOdpowiada);
   Programator::OdczytSygnatury o;
-  EXPECT_EQ(h.p.czytaj_sygnature_ukladu(0x20, o), Wynik::brak_odpowiedzi);
+  EXPECT_EQ(h.p.czytaj_sygnature_ukladu(h.p.uklad(), o), Wynik::brak_odpowiedzi);
   // Given up while the line still chattered (it never stops here): not a byte went out.
   EXPECT_EQ(linia.od_hosta(), Bajty{});
 }
@@ -133,7 +133,7 @@ TEST(Oczekiwanie, LateSignatureByteIsAwaited) {
   ASSERT_TRUE(h.prog.port.IsOpen());
   h.p.ComboBox1Change(9);
   Programator::OdczytSygnatury o;
-  ASSERT_EQ(h.p.czytaj_sygnature_ukladu(0x20, o), Wynik::ok);
+  ASSERT_EQ(h.p.czytaj_sygnature_ukladu(h.p.uklad(), o), Wynik::ok);
   EXPECT_EQ(o.odebrane, 3);
   EXPECT_EQ(o.bajty, (std::array<std::uint8_t, 3>{0x01, 0x91, 0x1E}));
   ASSERT_EQ(h.p.Button1Click(), Wynik::ok);

@@ -1,5 +1,5 @@
 // The operations over the programmer interface, unchanged for each implementation: the
-// Parts' programmer and AVR910 (with and without blocks), each against the simulator
+// Ostrel programmer and AVR910 (with and without blocks), each against the simulator
 // playing its own firmware. A part known only to a row of this file goes end to end,
 // and a memory past what 'A' carries is refused before anything is sent.
 #include <gtest/gtest.h>

@@ -84,8 +84,6 @@ class Programator : public LaczePortu {
   using OdczytSygnatury = ostrel::OdczytSygnatury;
   // otwarta: the part stays in programming mode (see ostrel::sygnatura).
   Wynik czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odczyt, bool otwarta = false);
-  // The same with the first row of the Parts' programmer that has the device code.
-  Wynik czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt);
   // An operation's result as the status window says it: the programmer's silence and
   // a refusal get their texts there. Returns the front ends' Wynik.
   Wynik zglos(const WynikOperacji& w, const Uklad& u);

@@ -10,14 +10,4 @@ Wynik Programator::czytaj_sygnature_ukladu(const Uklad& u, OdczytSygnatury& odcz
   return zglos(ostrel::sygnatura(*sterownik_, u, odczyt, otwarta), u);
 }
 
-Wynik Programator::czytaj_sygnature_ukladu(std::uint8_t kod, OdczytSygnatury& odczyt) {
-  for (const Uklad& u : kUklady) {
-    if (u.kod_ukladu == kod) return czytaj_sygnature_ukladu(u, odczyt);
-  }
-  Uklad u = uklad();
-  u.kod_ukladu = kod;
-  u.kody_avr910 = {{kod, 0, 0, 0}, 1};
-  return czytaj_sygnature_ukladu(u, odczyt);
-}
-
 }  // namespace ostrel
